@@ -1,0 +1,38 @@
+# Kestrune's two set-up commands are `make run` and `make test`; the rest are for developers.
+BUILD_DIR  ?= build
+FUZZ_DIR   ?= build-fuzz
+BUILD_TYPE ?= RelWithDebInfo
+JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps configure build run test fuzz format clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: deps
+	@scripts/run-kestrune $(BUILD_DIR)
+
+test: build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer targets, built with clang into their own tree, then run for FUZZ_SECONDS each.
+fuzz: deps
+	@CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DKESTRUNE_FUZZ=ON -DKESTRUNE_TESTS=OFF >/dev/null
+	@cmake --build $(FUZZ_DIR) -j $(JOBS)
+	@scripts/run-fuzzers $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+format: configure
+	@cmake --build $(BUILD_DIR) --target format
+
+clean:
+	rm -rf $(BUILD_DIR) $(FUZZ_DIR)
