@@ -139,6 +139,23 @@ private Q_SLOTS:
         QCOMPARE(edidIdentityNames(outputs), expected);
     }
 
+    void displayNames_data() {
+        QTest::addColumn<QString>("edidName");  // null: the EDID has none
+        QTest::addColumn<QString>("connector"); // null: the monitor has no output
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("EDID name first") << u"DELL U2720Q"_s << u"eDP-1"_s << u"DELL U2720Q"_s;
+        QTest::newRow("laptop panel") << QString() << u"eDP-1"_s << u"Built-in Display"_s;
+        QTest::newRow("external, no EDID name") << QString() << u"DP-2"_s << u"DP-2-monitor"_s;
+        QTest::newRow("no output") << QString() << QString() << u"DP-2-monitor"_s;
+    }
+    void displayNames() {
+        QFETCH(QString, edidName);
+        QFETCH(QString, connector);
+        QFETCH(QString, expected);
+        const auto optional = [](const QString& s) { return s.isNull() ? std::nullopt : std::optional(s); };
+        QCOMPARE(displayName(optional(edidName), optional(connector), u"DP-2-monitor"_s), expected);
+    }
+
     void builtInConnectors_data() {
         QTest::addColumn<QString>("connector");
         QTest::addColumn<bool>("builtIn");

@@ -114,4 +114,13 @@ bool isBuiltInConnector(const QString& connector) {
     return false;
 }
 
+QString displayName(const std::optional<QString>& edidMonitorName, const std::optional<QString>& connector,
+                    const QString& monitorName) {
+    if (edidMonitorName)
+        return *edidMonitorName;
+    if (connector && isBuiltInConnector(*connector))
+        return u"Built-in Display"_s;
+    return monitorName;
+}
+
 } // namespace DisplayIdentity

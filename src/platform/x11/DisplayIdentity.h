@@ -48,5 +48,9 @@ QList<std::pair<QString, QString>> edidIdentityNames(const QList<OutputEdid>& ou
 QString identifier(const QString& identityName);
 // Whether the connector names a laptop's own panel (eDP, LVDS, DSI).
 bool isBuiltInConnector(const QString& connector);
+// The name users see: the EDID's monitor name, else "Built-in Display" for a laptop panel, else the
+// RandR monitor name.
+QString displayName(const std::optional<QString>& edidMonitorName, const std::optional<QString>& connector,
+                    const QString& monitorName);
 
 } // namespace DisplayIdentity

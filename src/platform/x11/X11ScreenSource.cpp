@@ -294,12 +294,7 @@ QList<X11ScreenSource::Monitor> X11ScreenSource::readMonitors() const {
         }
         m.uuid =
             DisplayIdentity::identifier(identity.value_or(DisplayIdentity::monitorIdentityName(monitorName)));
-        if (edidName)
-            m.name = *edidName;
-        else if (firstConnector && DisplayIdentity::isBuiltInConnector(*firstConnector))
-            m.name = u"Built-in Display"_s;
-        else
-            m.name = monitorName;
+        m.name = DisplayIdentity::displayName(edidName, firstConnector, monitorName);
         (info->primary && primary.isEmpty() ? primary : others).append(std::move(m));
     }
     return primary + others;
