@@ -6,6 +6,7 @@
 
 #include <xcb/randr.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
