@@ -1,0 +1,176 @@
+// How monitors are recognised: EDID checks and fields, and identifiers checked against vectors computed
+// independently (Python's uuid.uuid5 in the same namespace).
+#include "platform/x11/DisplayIdentity.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace DisplayIdentity;
+
+namespace {
+
+// A hand-made base block: manufacturer KST, product 0x1234, serial 0x01020304, a detailed timing, the
+// serial text "SN0001", the monitor name "Kestrune 27" and a range-limits descriptor; checksum 0xC5.
+const QByteArray edidHex = "00ffffffffffff002e7434120403020101210104000000000000000000000000"
+                           "00000000000000000000000000000000000000000000023a0000000000000000"
+                           "0000000000000000000000ff00534e303030310a202020202020000000fc004b"
+                           "65737472756e652032370a20000000fd00324b1e500f000a20202020202000c5";
+const QByteArray edid = QByteArray::fromHex(edidHex);
+
+// The block with one descriptor replaced and the checksum made right again.
+QByteArray withDescriptor(qsizetype offset, const QByteArray& descriptor) {
+    QByteArray block = edid;
+    block.replace(offset, 18, descriptor);
+    quint8 sum = 0;
+    for (qsizetype i = 0; i < 127; ++i)
+        sum = quint8(sum + quint8(block.at(i)));
+    block[127] = char(quint8(256 - sum));
+    return block;
+}
+
+QByteArray nameDescriptor(const QByteArray& text13) {
+    return QByteArray::fromHex("000000fc00") + text13;
+}
+
+} // namespace
+
+class TestDisplayIdentity : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void validity_data() {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<bool>("valid");
+        QByteArray badSum = edid;
+        badSum[127] = char(0xC4);
+        QByteArray badHeader = edid;
+        badHeader[7] = char(0xFF);
+        QTest::newRow("base block") << edid << true;
+        QTest::newRow("with an extension block") << edid + QByteArray(128, '\x01') << true;
+        QTest::newRow("checksum off by one") << badSum << false;
+        QTest::newRow("header broken") << badHeader << false;
+        QTest::newRow("truncated") << edid.left(127) << false;
+        QTest::newRow("empty") << QByteArray() << false;
+        QTest::newRow("all zero") << QByteArray(128, '\0') << false;
+    }
+    void validity() {
+        QFETCH(QByteArray, data);
+        QFETCH(bool, valid);
+        QCOMPARE(isValidEdid(data), valid);
+        QCOMPARE(parseEdid(data).has_value(), valid);
+    }
+
+    void fields() {
+        const std::optional<EdidInfo> info = parseEdid(edid);
+        QVERIFY(info);
+        QCOMPARE(info->manufacturer, u"KST"_s);
+        QCOMPARE(info->productCode, quint16(0x1234));
+        QCOMPARE(info->serialNumber, quint32(0x01020304));
+        QCOMPARE(info->monitorName, u"Kestrune 27"_s);
+        QCOMPARE(info->serialText, u"SN0001"_s);
+    }
+
+    void monitorNames_data() {
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<QString>("name"); // null: none
+        QTest::newRow("all 13 characters, no line feed")
+            << withDescriptor(90, nameDescriptor("ABCDEFGHIJKLM")) << u"ABCDEFGHIJKLM"_s;
+        QTest::newRow("control characters dropped")
+            << withDescriptor(90, nameDescriptor("Pa\x01nel\x1b 1\n    ")) << u"Panel 1"_s;
+        QTest::newRow("blank name") << withDescriptor(90, nameDescriptor("\n            ")) << QString();
+        QTest::newRow("no name descriptor")
+            << withDescriptor(90, QByteArray::fromHex("000000100000") + QByteArray(12, '\0')) << QString();
+        // A timing descriptor (non-zero pixel clock) that happens to hold 0xFC at byte 3 is not a name.
+        QTest::newRow("timing that looks like a name")
+            << withDescriptor(90, QByteArray::fromHex("3a0200fc00") + "Not a name\n  ") << QString();
+    }
+    void monitorNames() {
+        QFETCH(QByteArray, block);
+        QFETCH(QString, name);
+        const std::optional<EdidInfo> info = parseEdid(block);
+        QVERIFY(info);
+        QCOMPARE(info->monitorName.value_or(QString()), name);
+        QCOMPARE(info->monitorName.has_value(), !name.isNull());
+    }
+
+    void identifiers_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("EDID") << edidIdentityName(edid) << u"3D063CE2-9F9B-5E3C-B0FC-600A7C93085E"_s;
+        QTest::newRow("EDID with extension: base block only")
+            << edidIdentityName(edid + QByteArray(128, '\x01')) << u"3D063CE2-9F9B-5E3C-B0FC-600A7C93085E"_s;
+        QTest::newRow("EDID at DP-1")
+            << edidIdentityName(edid, u"DP-1"_s) << u"C777D5ED-691A-532F-88A6-4392BD471846"_s;
+        QTest::newRow("EDID at HDMI-1")
+            << edidIdentityName(edid, u"HDMI-1"_s) << u"5A807CAB-8C5D-5F5B-AC96-56E2331699E5"_s;
+        QTest::newRow("monitor DP-1")
+            << monitorIdentityName(u"DP-1"_s) << u"342F3C87-E05D-5F9C-B48C-F13017F01DF9"_s;
+        QTest::newRow("monitor LEFT")
+            << monitorIdentityName(u"LEFT"_s) << u"7F735E3D-566D-5D08-A17E-8A5CE9AA3835"_s;
+        QTest::newRow("monitor name in UTF-8")
+            << monitorIdentityName(u"\u00C9cran"_s) << u"0FB987C3-3908-5619-B48D-2BC792EF22A5"_s;
+    }
+    void identifiers() {
+        QFETCH(QString, name);
+        QFETCH(QString, expected);
+        QCOMPARE(identifier(name), expected);
+    }
+
+    void identityNamesOfOutputs() {
+        QByteArray other = edid;
+        other[12] = char(0x05);                       // another serial number...
+        other[127] = char(quint8(other.at(127)) - 1); // ...and the checksum that goes with it
+        QVERIFY(isValidEdid(other));
+        const QList<OutputEdid> outputs{
+            {u"DP-1"_s, true, edid},
+            {u"DP-2"_s, true, edid},
+            {u"HDMI-1"_s, true, other},
+            {u"HDMI-2"_s, false, other},
+            {u"eDP-1"_s, true, QByteArray(128, '\0')},
+            {u"VGA-1"_s, false, {}},
+        };
+        const QList<std::pair<QString, QString>> expected{
+            {u"DP-1"_s, edidIdentityName(edid, u"DP-1"_s)},
+            {u"DP-2"_s, edidIdentityName(edid, u"DP-2"_s)},
+            // A disconnected output reporting a stale copy does not make the connected one ambiguous.
+            {u"HDMI-1"_s, edidIdentityName(other)},
+            {u"HDMI-2"_s, edidIdentityName(other)},
+        };
+        QCOMPARE(edidIdentityNames(outputs), expected);
+    }
+
+    void displayNames_data() {
+        QTest::addColumn<QString>("edidName");  // null: the EDID has none
+        QTest::addColumn<QString>("connector"); // null: the monitor has no output
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("EDID name first") << u"DELL U2720Q"_s << u"eDP-1"_s << u"DELL U2720Q"_s;
+        QTest::newRow("laptop panel") << QString() << u"eDP-1"_s << u"Built-in Display"_s;
+        QTest::newRow("external, no EDID name") << QString() << u"DP-2"_s << u"DP-2-monitor"_s;
+        QTest::newRow("no output") << QString() << QString() << u"DP-2-monitor"_s;
+    }
+    void displayNames() {
+        QFETCH(QString, edidName);
+        QFETCH(QString, connector);
+        QFETCH(QString, expected);
+        const auto optional = [](const QString& s) { return s.isNull() ? std::nullopt : std::optional(s); };
+        QCOMPARE(displayName(optional(edidName), optional(connector), u"DP-2-monitor"_s), expected);
+    }
+
+    void builtInConnectors_data() {
+        QTest::addColumn<QString>("connector");
+        QTest::addColumn<bool>("builtIn");
+        QTest::newRow("eDP-1") << u"eDP-1"_s << true;
+        QTest::newRow("LVDS-1") << u"LVDS-1"_s << true;
+        QTest::newRow("lvds1") << u"lvds1"_s << true;
+        QTest::newRow("DP-1") << u"DP-1"_s << false;
+        QTest::newRow("HDMI-A-1") << u"HDMI-A-1"_s << false;
+    }
+    void builtInConnectors() {
+        QFETCH(QString, connector);
+        QFETCH(bool, builtIn);
+        QCOMPARE(isBuiltInConnector(connector), builtIn);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDisplayIdentity)
+#include "tst_displayidentity.moc"

@@ -1,0 +1,203 @@
+// Where a lock puts windows: projection of a saved frame onto its display's current frame, the
+// cascade of extra windows, and the two geometry helpers they rest on.
+#include "engine/FrameProjection.h"
+#include "platform/Geometry.h"
+
+#include "SimScreens.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString primaryID = u"11111111-1111-5111-8111-111111111111"_s;
+const QString otherID = u"22222222-2222-5222-8222-222222222222"_s;
+const QString goneID = u"33333333-3333-5333-8333-333333333333"_s;
+
+using Rect = QRectF;
+using Display = std::optional<QString>;
+
+// A screen's frame given in accessibility space, converted for SimScreens, which works in AppKit space
+// like the real source. primaryHeight is the height of the first screen.
+Rect appKit(const Rect& ax, double primaryHeight) {
+    return Rect(ax.x(), primaryHeight - ax.y() - ax.height(), ax.width(), ax.height());
+}
+
+LockRule rule(const Rect& frame, const Display& display, std::optional<Rect> captured) {
+    LockRule r;
+    r.id = QUuid::createUuid();
+    r.bundleID = u"org.example.App"_s;
+    r.appName = u"App"_s;
+    r.x = frame.x();
+    r.y = frame.y();
+    r.width = frame.width();
+    r.height = frame.height();
+    r.requiredDisplayID = display;
+    if (captured) {
+        r.capturedDisplayOriginX = captured->x();
+        r.capturedDisplayOriginY = captured->y();
+        r.capturedDisplayWidth = captured->width();
+        r.capturedDisplayHeight = captured->height();
+    }
+    return r;
+}
+
+// Compares rectangles exactly: every result here is meant to be bit-for-bit what the table says.
+bool same(const Rect& a, const Rect& b) {
+    return a.x() == b.x() && a.y() == b.y() && a.width() == b.width() && a.height() == b.height();
+}
+
+QByteArray text(const Rect& r) {
+    return QByteArray::number(r.x()) + ", " + QByteArray::number(r.y()) + ", " +
+           QByteArray::number(r.width()) + ", " + QByteArray::number(r.height());
+}
+
+} // namespace
+
+class TestFrameProjection : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // The primary screen (1920 x 1080, accessibility space) and a second one at otherFrame.
+    void target_data() {
+        QTest::addColumn<Rect>("otherFrame");
+        QTest::addColumn<LockRule>("lock");
+        QTest::addColumn<Rect>("expected");
+
+        const Rect fullHD(0, 0, 1920, 1080);
+        QTest::newRow("scaled onto a larger display to the right")
+            << Rect(1920, 0, 2560, 1440) << rule({480, 270, 960, 540}, otherID, fullHD)
+            << Rect(2560, 360, 1280, 720);
+        QTest::newRow("display above the primary")
+            << Rect(0, -1440, 2560, 1440) << rule({480, 270, 960, 540}, otherID, fullHD)
+            << Rect(640, -1080, 1280, 720);
+        QTest::newRow("same display, too large: cut to the display")
+            << Rect(1920, 0, 1000, 800) << rule({1870, -20, 1100, 900}, otherID, Rect(1920, 0, 1000, 800))
+            << Rect(1920, 0, 1000, 800);
+        QTest::newRow("same display, sticking out right and below: pulled back")
+            << Rect(1920, 0, 1000, 800) << rule({2820, 700, 300, 200}, otherID, Rect(1920, 0, 1000, 800))
+            << Rect(2620, 600, 300, 200);
+        QTest::newRow("fractional result widened to whole points")
+            << Rect(1920, 0, 1500, 1500) << rule({10.1, 20.2, 100.3, 50.1}, otherID, Rect(0, 0, 1000, 1000))
+            << Rect(1935, 30, 151, 76);
+        QTest::newRow("captured on a different aspect ratio keeps relative margins")
+            << Rect(1920, 0, 1280, 1024) << rule({480, 270, 960, 540}, otherID, fullHD)
+            << Rect(2240, 256, 640, 512);
+
+        // Every refusal hands back the stored frame exactly, fractions included.
+        const Rect stored(10.25, 20.5, 300.75, 200.125);
+        QTest::newRow("display not connected")
+            << Rect(1920, 0, 1920, 1080) << rule(stored, goneID, fullHD) << stored;
+        QTest::newRow("no display") << Rect(1920, 0, 1920, 1080) << rule(stored, std::nullopt, fullHD)
+                                    << stored;
+        QTest::newRow("nothing captured")
+            << Rect(1920, 0, 1920, 1080) << rule(stored, otherID, std::nullopt) << stored;
+        QTest::newRow("captured width 0")
+            << Rect(1920, 0, 1920, 1080) << rule(stored, otherID, Rect(0, 0, 0, 1080)) << stored;
+        QTest::newRow("captured height negative")
+            << Rect(1920, 0, 1920, 1080) << rule(stored, otherID, Rect(0, 0, 1920, -1080)) << stored;
+        LockRule partial = rule(stored, otherID, fullHD);
+        partial.capturedDisplayOriginY.reset();
+        QTest::newRow("one captured field missing") << Rect(1920, 0, 1920, 1080) << partial << stored;
+        LockRule nanWidth = rule(stored, otherID, fullHD);
+        nanWidth.capturedDisplayWidth = std::numeric_limits<double>::quiet_NaN();
+        QTest::newRow("captured width not a number") << Rect(1920, 0, 1920, 1080) << nanWidth << stored;
+    }
+    void target() {
+        QFETCH(Rect, otherFrame);
+        QFETCH(LockRule, lock);
+        QFETCH(Rect, expected);
+        SimScreens screens;
+        screens.addDisplay(primaryID, Rect(0, 0, 1920, 1080));
+        screens.addDisplay(otherID, appKit(otherFrame, 1080));
+        const Rect result = targetFrame(lock, screens);
+        QVERIFY2(same(result, expected), text(result));
+    }
+
+    // Cascades on a 1440 x 900 primary display.
+    void cascade_data() {
+        QTest::addColumn<Rect>("base");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<Display>("display");
+        QTest::addColumn<Rect>("expected");
+
+        const Rect base(100, 100, 800, 600);
+        QTest::newRow("first extra window") << base << 1 << Display(primaryID) << Rect(132, 132, 800, 600);
+        QTest::newRow("tenth gets shorter at the bottom")
+            << base << 10 << Display(primaryID) << Rect(420, 420, 800, 480);
+        QTest::newRow("thirtieth: pushed left, 80 high, past the bottom")
+            << base << 30 << Display(primaryID) << Rect(640, 1060, 800, 80);
+        QTest::newRow("no display: no limits")
+            << Rect(10, 10, 300, 200) << 2 << Display() << Rect(74, 74, 300, 200);
+        QTest::newRow("display not connected: no limits")
+            << base << 30 << Display(goneID) << Rect(1060, 1060, 800, 600);
+        QTest::newRow("wider than the display: left edge wins")
+            << Rect(0, 0, 2000, 300) << 1 << Display(primaryID) << Rect(0, 32, 2000, 300);
+        QTest::newRow("negative index steps back")
+            << base << -1 << Display(primaryID) << Rect(68, 68, 800, 600);
+        QTest::newRow("negative index stops at the top-left")
+            << base << -10 << Display(primaryID) << Rect(0, 0, 800, 600);
+        QTest::newRow("index 0 is the base") << base << 0 << Display(primaryID) << base;
+        QTest::newRow("fractional base widened")
+            << Rect(10.5, 10.5, 100.2, 100.2) << 1 << Display() << Rect(42, 42, 101, 101);
+        QTest::newRow("second display: right and bottom limits")
+            << Rect(2000, 300, 400, 300) << 3 << Display(otherID) << Rect(2064, 396, 400, 272);
+    }
+    void cascade() {
+        QFETCH(Rect, base);
+        QFETCH(int, index);
+        QFETCH(Display, display);
+        QFETCH(Rect, expected);
+        SimScreens screens;
+        screens.addDisplay(primaryID, Rect(0, 0, 1440, 900));
+        // 1440, -100 in accessibility space: a 1024 x 768 display to the right, reaching above the primary.
+        screens.addDisplay(otherID, appKit(Rect(1440, -100, 1024, 768), 900));
+        const Rect result = cascadeFrame(base, index, display, screens);
+        QVERIFY2(same(result, expected), text(result));
+    }
+
+    void flip_data() {
+        QTest::addColumn<Rect>("rect");
+        QTest::addColumn<Rect>("expected");
+        QTest::newRow("top-left window") << Rect(0, 0, 100, 50) << Rect(0, 1030, 100, 50);
+        QTest::newRow("whole primary") << Rect(0, 0, 1920, 1080) << Rect(0, 0, 1920, 1080);
+        QTest::newRow("display below the primary") << Rect(0, 1080, 1280, 1024) << Rect(0, -1024, 1280, 1024);
+        QTest::newRow("display above the primary")
+            << Rect(-200, -900, 1600, 900) << Rect(-200, 1080, 1600, 900);
+        QTest::newRow("fractions kept") << Rect(0.5, 10.25, 1.5, 2.75) << Rect(0.5, 1067, 1.5, 2.75);
+    }
+    void flip() {
+        QFETCH(Rect, rect);
+        QFETCH(Rect, expected);
+        SimScreens screens;
+        screens.addDisplay(primaryID, Rect(0, 0, 1920, 1080));
+        // The primary's height decides, not the tallest or the last screen's.
+        screens.addDisplay(otherID, Rect(1920, -400, 2560, 1440));
+        QVERIFY2(same(flipRect(rect, screens), expected), text(flipRect(rect, screens)));
+        QVERIFY(same(flipRect(expected, screens), rect));
+    }
+    void flipWithoutScreens() {
+        const SimScreens none;
+        QVERIFY(same(flipRect(Rect(1, 2, 3, 4), none), Rect(1, 2, 3, 4)));
+    }
+
+    void integral_data() {
+        QTest::addColumn<Rect>("rect");
+        QTest::addColumn<Rect>("expected");
+        QTest::newRow("fractions") << Rect(10.4, 20.6, 100.2, 50.1) << Rect(10, 20, 101, 51);
+        QTest::newRow("whole points unchanged") << Rect(-5, 7, 100, 50) << Rect(-5, 7, 100, 50);
+        QTest::newRow("negative origin rounds down") << Rect(-10.4, -0.5, 5, 1) << Rect(-11, -1, 6, 2);
+        QTest::newRow("whole size, fractional origin grows") << Rect(0.5, 0.5, 10, 10) << Rect(0, 0, 11, 11);
+        QTest::newRow("negative size is standardised first") << Rect(10, 10, -5.5, -2.2) << Rect(4, 7, 6, 3);
+        QTest::newRow("sum just above a whole number") << Rect(0.1, 0.2, 0.2, 0.1) << Rect(0, 0, 1, 1);
+    }
+    void integral() {
+        QFETCH(Rect, rect);
+        QFETCH(Rect, expected);
+        QVERIFY2(same(rectIntegral(rect), expected), text(rectIntegral(rect)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFrameProjection)
+#include "tst_frameprojection.moc"

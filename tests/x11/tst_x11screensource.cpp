@@ -1,0 +1,319 @@
+// Screens of a real X server: monitors made with the xrandr tool, checked for order, names, frames,
+// identifiers and pointer position, and the change announcements a display monitor builds on.
+#include "platform/DisplayMonitor.h"
+#include "platform/x11/DisplayIdentity.h"
+#include "platform/x11/X11EventPump.h"
+#include "platform/x11/X11ScreenSource.h"
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <xcb/randr.h>
+
+#include <cstdlib>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Identifiers of monitors without EDID, computed independently with Python's uuid.uuid5.
+const QString leftID = u"7F735E3D-566D-5D08-A17E-8A5CE9AA3835"_s;   // monitor:LEFT
+const QString rightID = u"34A4B894-3F38-54D7-9C14-67B4179B9721"_s;  // monitor:RIGHT
+const QString bottomID = u"8B46A726-BA61-5CD9-8A41-E6D67061BEDE"_s; // monitor:BOTTOM
+const QString screenID = u"FBCB670C-E064-5BF4-A02D-FE363CADE020"_s; // monitor:screen
+
+// Runs a command to the end while this thread does nothing else, so that every event it causes is
+// waiting on our socket, unread, when the event loop next runs.
+bool run(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(10000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        qWarning() << program << args << p.readAllStandardError();
+        return false;
+    }
+    return true;
+}
+
+bool xrandr(const QStringList& args) {
+    return run(u"xrandr"_s, args);
+}
+
+QStringList names(const QList<Screen>& screens) {
+    QStringList out;
+    for (const Screen& s : screens)
+        out.append(s.name);
+    return out;
+}
+
+QStringList uuids(const ScreenSource& source) {
+    QStringList out;
+    for (const Screen& s : source.screens())
+        out.append(s.displayNumber ? source.displayUUID(*s.displayNumber).value_or(u"?"_s) : u"-"_s);
+    return out;
+}
+
+} // namespace
+
+class TestX11ScreenSource : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<X11EventPump> m_pump;
+    QStringList m_made; // monitors this test made, removed again in cleanup()
+
+    // Makes a monitor: "*NAME" for a primary one; output "screen" takes Xvfb's only output, "none" none.
+    bool setMonitor(const QString& name, const QString& geometry, const QString& output = u"none"_s) {
+        QString bare = name;
+        bare.remove(u'*');
+        m_made.append(bare);
+        return xrandr({u"--setmonitor"_s, name, geometry, output});
+    }
+
+    std::unique_ptr<X11ScreenSource> makeSource() {
+        auto source = std::make_unique<X11ScreenSource>(m_pump->connection(), m_pump->screenNumber());
+        X11ScreenSource* raw = source.get();
+        m_pump->addHandler(raw, [raw](const xcb_generic_event_t* e) { return raw->handleEvent(e); });
+        return source;
+    }
+
+    // Lets every event the server has sent so far be read and announced.
+    void settle() {
+        xcb_connection_t* c = m_pump->connection();
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        m_pump->dispatchPending();
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        m_pump = std::make_unique<X11EventPump>();
+        QVERIFY2(m_pump->isConnected(), "no X display");
+    }
+
+    void cleanup() {
+        if (!m_made.isEmpty()) {
+            QStringList args;
+            for (const QString& name : std::as_const(m_made))
+                args << u"--delmonitor"_s << name;
+            m_made.clear();
+            xrandr(args);
+        }
+        run(u"xdotool"_s, {u"mousemove"_s, u"0"_s, u"0"_s});
+        settle();
+    }
+
+    void automaticMonitorOfABareServer() {
+        const auto source = makeSource();
+        QVERIFY(source->hasMonitors());
+        const QList<Screen> screens = source->screens();
+        QCOMPARE(screens.size(), 1);
+        QCOMPARE(screens.first().name, u"screen"_s);
+        QCOMPARE(screens.first().frame, QRectF(0, 0, 1920, 1080));
+        QCOMPARE(uuids(*source), QStringList{screenID});
+        QCOMPARE(source->displayModes(*screens.first().displayNumber), (QList<ScreenMode>{{1920, 1080}}));
+    }
+
+    void twoMonitors() {
+        QVERIFY(setMonitor(u"*LEFT"_s, u"960/254x1080/286+0+0"_s, u"screen"_s));
+        QVERIFY(setMonitor(u"RIGHT"_s, u"960/254x1080/286+960+0"_s));
+        const auto source = makeSource();
+        const QList<Screen> screens = source->screens();
+        QCOMPARE(names(screens), (QStringList{u"LEFT"_s, u"RIGHT"_s}));
+        QCOMPARE(screens.at(0).frame, QRectF(0, 0, 960, 1080));
+        QCOMPARE(screens.at(1).frame, QRectF(960, 0, 960, 1080));
+        QCOMPARE(uuids(*source), (QStringList{leftID, rightID}));
+
+        // Modes come from the monitor's outputs; a monitor without outputs has none.
+        const DisplayMonitor monitor(*source);
+        const QList<DisplayInfo> expected{{leftID, u"LEFT"_s, 960, 1080, 1920, 1080},
+                                          {rightID, u"RIGHT"_s, 960, 1080, {}, {}}};
+        QCOMPARE(monitor.displays(), expected);
+    }
+
+    // The primary first even when the server lists it later; frames in AppKit space measured from the
+    // primary's bottom-left corner; the pointer's pixel found on the monitor it is on.
+    void threeMonitorsWithPointer() {
+        QVERIFY(setMonitor(u"LEFT"_s, u"960/254x540/143+0+0"_s));
+        QVERIFY(setMonitor(u"*RIGHT"_s, u"960/254x540/143+960+0"_s));
+        QVERIFY(setMonitor(u"BOTTOM"_s, u"1920/508x540/143+0+540"_s, u"screen"_s));
+        const auto source = makeSource();
+        const QList<Screen> screens = source->screens();
+        QCOMPARE(names(screens), (QStringList{u"RIGHT"_s, u"LEFT"_s, u"BOTTOM"_s}));
+        QCOMPARE(screens.at(0).frame, QRectF(0, 0, 960, 540));
+        QCOMPARE(screens.at(1).frame, QRectF(-960, 0, 960, 540));
+        QCOMPARE(screens.at(2).frame, QRectF(-960, -540, 1920, 540));
+        QCOMPARE(uuids(*source), (QStringList{rightID, leftID, bottomID}));
+
+        const struct {
+            int x, y;
+            QPointF location;
+            QString display;
+        } pointer[] = {
+            {1000, 10, {40, 529}, rightID},
+            {0, 0, {-960, 539}, leftID}, // the top row of a monitor is on it
+            {959, 539, {-1, 0}, leftID}, // its last pixel too
+            {960, 539, {0, 0}, rightID},
+            {10, 1079, {-950, -540}, bottomID}, // the bottom row of the lowest monitor
+        };
+        for (const auto& p : pointer) {
+            QVERIFY(run(u"xdotool"_s, {u"mousemove"_s, QString::number(p.x), QString::number(p.y)}));
+            QCOMPARE(source->mouseLocation(), p.location);
+            const std::optional<DisplayInfo> current = DisplayMonitor::currentDisplay(*source);
+            QVERIFY(current);
+            QCOMPARE(current->id, p.display);
+        }
+    }
+
+    // With a window active, the main screen is the one holding its centre, wherever the pointer is.
+    void mainScreenFollowsActiveWindow() {
+        QVERIFY(setMonitor(u"*LEFT"_s, u"960/254x1080/286+0+0"_s, u"screen"_s));
+        QVERIFY(setMonitor(u"RIGHT"_s, u"960/254x1080/286+960+0"_s));
+        const auto source = makeSource();
+        QVERIFY(run(u"xdotool"_s, {u"mousemove"_s, u"10"_s, u"10"_s}));
+        QCOMPARE(source->mainScreen().value_or(Screen{}).name, u"LEFT"_s);
+
+        QProcess xlogo;
+        xlogo.start(u"xlogo"_s, {u"-geometry"_s, u"200x200+1300+300"_s});
+        QVERIFY(xlogo.waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(source->mainScreen().value_or(Screen{}).name, u"RIGHT"_s, 10000);
+        xlogo.kill();
+        xlogo.waitForFinished();
+        QTRY_COMPARE_WITH_TIMEOUT(source->mainScreen().value_or(Screen{}).name, u"LEFT"_s, 10000);
+    }
+
+    // Identifiers depend on the monitor, not on the order or on the source that reads them; display
+    // numbers stay with their monitor while the source lives.
+    void identifiersStable() {
+        QVERIFY(setMonitor(u"*LEFT"_s, u"960/254x540/143+0+0"_s, u"screen"_s));
+        QVERIFY(setMonitor(u"RIGHT"_s, u"960/254x540/143+960+0"_s));
+        QVERIFY(setMonitor(u"BOTTOM"_s, u"1920/508x540/143+0+540"_s));
+        auto source = makeSource();
+        QCOMPARE(uuids(*source), (QStringList{leftID, rightID, bottomID}));
+        const quint32 rightNumber = *source->screens().at(1).displayNumber;
+
+        QVERIFY(xrandr({u"--delmonitor"_s, u"RIGHT"_s}));
+        QTRY_COMPARE(uuids(*source), (QStringList{leftID, bottomID}));
+        QVERIFY(!source->displayUUID(rightNumber)); // a display that is gone is unknown
+        QVERIFY(xrandr({u"--setmonitor"_s, u"*RIGHT"_s, u"960/254x540/143+960+0"_s, u"none"_s}));
+        QTRY_COMPARE(uuids(*source), (QStringList{rightID, leftID, bottomID}));
+        QCOMPARE(*source->screens().at(0).displayNumber, rightNumber);
+
+        source.reset();
+        source = makeSource();
+        QCOMPARE(uuids(*source), (QStringList{rightID, leftID, bottomID}));
+    }
+
+    // A burst of changes made while the loop is busy is announced once, after all of it.
+    void burstAnnouncedOnce() {
+        QVERIFY(setMonitor(u"*BASE"_s, u"960/254x1080/286+0+0"_s, u"screen"_s));
+        const auto source = makeSource();
+        settle();
+        QSignalSpy spy(source.get(), &ScreenSource::screenParametersChanged);
+        m_made << u"A"_s << u"B"_s << u"C"_s;
+        QVERIFY(run(u"sh"_s, {u"-c"_s, u"xrandr --setmonitor A 320/85x540/143+960+0 none && "
+                                       "xrandr --setmonitor B 320/85x540/143+1280+0 none && "
+                                       "xrandr --setmonitor C 320/85x540/143+1600+0 none && "
+                                       "xrandr --delmonitor B && "
+                                       "xrandr --setmonitor B 640/170x540/143+1280+540 none && "
+                                       "xrandr --delmonitor C"_s}));
+        QTRY_COMPARE(names(source->screens()), (QStringList{u"BASE"_s, u"A"_s, u"B"_s}));
+        QTRY_VERIFY(spy.count() >= 1);
+        settle();
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(source->screens().at(2).frame, QRectF(1280, 0, 640, 540));
+    }
+
+    // The display monitor's listener hears of added, removed and reordered displays, once each, and
+    // not of a display that only changed its size.
+    void displayMonitorOnRealScreens() {
+        QVERIFY(setMonitor(u"*LEFT"_s, u"960/254x1080/286+0+0"_s, u"screen"_s));
+        const auto source = makeSource();
+        DisplayMonitor monitor(*source);
+        int calls = 0;
+        monitor.setOnChange([&] { ++calls; });
+
+        QVERIFY(setMonitor(u"RIGHT"_s, u"960/254x540/143+960+0"_s));
+        QTRY_VERIFY(monitor.isConnected(rightID));
+        settle();
+        QCOMPARE(calls, 1);
+
+        QSignalSpy listSpy(&monitor, &DisplayMonitor::displaysChanged);
+        QVERIFY(xrandr({u"--delmonitor"_s, u"RIGHT"_s, u"--setmonitor"_s, u"RIGHT"_s,
+                        u"960/254x1080/286+960+0"_s, u"none"_s}));
+        QTRY_COMPARE(monitor.size(rightID), QSizeF(960, 1080));
+        settle();
+        QCOMPARE(calls, 1);
+        QCOMPARE(listSpy.count(), 1);
+
+        QVERIFY(xrandr({u"--delmonitor"_s, u"RIGHT"_s, u"--setmonitor"_s, u"*RIGHT"_s,
+                        u"960/254x1080/286+960+0"_s, u"none"_s}));
+        QTRY_COMPARE(monitor.displays().value(0).id, rightID);
+        settle();
+        QCOMPARE(calls, 2);
+
+        QVERIFY(xrandr({u"--delmonitor"_s, u"RIGHT"_s}));
+        QTRY_VERIFY(!monitor.isConnected(rightID));
+        settle();
+        QCOMPARE(calls, 3);
+    }
+
+    // A monitor whose output reports an EDID is named and identified by it.
+    void edidNamesAndIdentifies() {
+        const QByteArray edid =
+            QByteArray::fromHex("00ffffffffffff002e7434120403020101210104000000000000000000000000"
+                                "00000000000000000000000000000000000000000000023a0000000000000000"
+                                "0000000000000000000000ff00534e303030310a202020202020000000fc004b"
+                                "65737472756e652032370a20000000fd00324b1e500f000a20202020202000c5");
+        xcb_connection_t* c = m_pump->connection();
+        xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        auto* resources = xcb_randr_get_screen_resources_current_reply(
+            c, xcb_randr_get_screen_resources_current(c, root), nullptr);
+        QVERIFY(resources);
+        const xcb_randr_output_t output = xcb_randr_get_screen_resources_current_outputs(resources)[0];
+        std::free(resources);
+        auto* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 4, "EDID"), nullptr);
+        QVERIFY(atom);
+        const xcb_atom_t edidAtom = atom->atom;
+        std::free(atom);
+        xcb_generic_error_t* error = xcb_request_check(
+            c,
+            xcb_randr_change_output_property_checked(c, output, edidAtom, XCB_ATOM_INTEGER, 8,
+                                                     XCB_PROP_MODE_REPLACE, edid.size(), edid.constData()));
+        if (error) {
+            std::free(error);
+            QSKIP("this X server does not take output properties from clients");
+        }
+        const auto removeEdid = qScopeGuard([&] {
+            xcb_randr_delete_output_property(c, output, edidAtom);
+            xcb_flush(c);
+        });
+
+        QVERIFY(setMonitor(u"*PANEL"_s, u"960/254x1080/286+0+0"_s, u"screen"_s));
+        QVERIFY(setMonitor(u"RIGHT"_s, u"960/254x1080/286+960+0"_s));
+        const auto source = makeSource();
+        QCOMPARE(names(source->screens()), (QStringList{u"Kestrune 27"_s, u"RIGHT"_s}));
+        // edid: + the block in lowercase hex, computed independently.
+        QCOMPARE(uuids(*source), (QStringList{u"3D063CE2-9F9B-5E3C-B0FC-600A7C93085E"_s, rightID}));
+    }
+
+    // Without a working connection there are no screens, and nothing breaks.
+    void withoutConnection() {
+        xcb_connection_t* broken = xcb_connect("unix:/nonexistent/socket:0", nullptr);
+        QVERIFY(xcb_connection_has_error(broken));
+        for (xcb_connection_t* c : {static_cast<xcb_connection_t*>(nullptr), broken}) {
+            X11ScreenSource source(c);
+            QVERIFY(source.screens().isEmpty());
+            QVERIFY(!source.mainScreen());
+            QVERIFY(!source.displayUUID(1));
+            QCOMPARE(source.mouseLocation(), QPointF());
+            QVERIFY(!DisplayMonitor::currentDisplay(source));
+            QVERIFY(DisplayMonitor(source).displays().isEmpty());
+        }
+        xcb_disconnect(broken);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestX11ScreenSource)
+#include "tst_x11screensource.moc"
