@@ -31,13 +31,13 @@ public:
         Unreadable, // a window whose kind cannot be read
     };
 
-    // What a window accepts as its size: base + i * increment, within minimum and maximum. Zero
-    // components mean no constraint.
+    // What a window accepts as its size: base + i * increment, within minimum and maximum. Components
+    // that are not positive mean no constraint.
     struct SizeHints {
-        QSizeF minimum;
-        QSizeF maximum;
-        QSizeF increment;
-        QSizeF base;
+        QSizeF minimum{0, 0};
+        QSizeF maximum{0, 0};
+        QSizeF increment{0, 0};
+        QSizeF base{0, 0};
     };
 
     // Writes a window received (accepted or not), so tests can say "moved once" and "never moved".
@@ -105,7 +105,7 @@ public:
     // The next passes write passes on the window have no effect; always: none ever does.
     void refuseFrames(WindowRef window, int passes);
     // Every write lands off by these amounts (position; size after size hints).
-    void setLandingError(WindowRef window, QPointF positionError, QSizeF sizeError = {});
+    void setLandingError(WindowRef window, QPointF positionError, QSizeF sizeError = QSizeF(0, 0));
     void setSizeHints(WindowRef window, const SizeHints& hints);
     // The window closes right after it has received this many more writes (position or size).
     void vanishAfterWrites(WindowRef window, int writes);
@@ -186,7 +186,7 @@ private:
         bool refusingPass = false;
         bool lastWriteWasSize = false;
         QPointF positionError;
-        QSizeF sizeError;
+        QSizeF sizeError{0, 0};
         SizeHints hints;
         std::optional<int> writesLeft; // closes when it reaches 0
     };
