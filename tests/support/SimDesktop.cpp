@@ -209,6 +209,11 @@ void SimDesktop::setPidReadable(WindowRef window, bool readable) {
         it->pidReadable = readable;
 }
 
+void SimDesktop::setOwnerReadable(Pid pid, bool readable) {
+    if (const auto it = m_apps.find(pid); it != m_apps.end())
+        it->ownerReadable = readable;
+}
+
 void SimDesktop::refuseFrames(WindowRef window, int passes) {
     if (const auto it = m_windows.find(window); it != m_windows.end())
         it->refusedPasses = passes < 0 ? always : passes;
@@ -393,7 +398,7 @@ QSizeF SimDesktop::nearestAcceptableSize(WindowRef window, QSizeF requested) con
 
 Pid SimDesktop::pid(WindowRef window) const {
     const auto it = m_windows.constFind(window);
-    if (it == m_windows.constEnd() || !it->pidReadable)
+    if (it == m_windows.constEnd() || !it->pidReadable || !m_apps.value(it->pid).ownerReadable)
         return 0;
     return it->pid;
 }

@@ -102,6 +102,8 @@ public:
     void setFrameReadable(WindowRef window, bool positionReadable, bool sizeReadable);
     // Makes a window's owner unknown (pid 0), as for a client on another host.
     void setPidReadable(WindowRef window, bool readable);
+    // The same for every window of an application, present and future.
+    void setOwnerReadable(Pid pid, bool readable);
     // The next passes write passes on the window have no effect; always: none ever does.
     void refuseFrames(WindowRef window, int passes);
     // Every write lands off by these amounts (position; size after size hints).
@@ -173,6 +175,7 @@ private:
         bool mainWindowReadable = true;
         bool windowsReadable = true;
         bool observable = true;
+        bool ownerReadable = true;
         QVariant icon;
     };
     struct Window {
