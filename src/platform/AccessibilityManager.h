@@ -20,6 +20,7 @@ public:
     AccessibilityManager(TrustSource& trust, Scheduler& scheduler, QObject* parent = nullptr);
     ~AccessibilityManager() override;
 
+    // The last answer of the trust check; false means no window can be moved.
     bool isTrusted() const { return m_isTrusted; }
     // Whether the poll is running; it runs from creation until destruction.
     bool isMonitoring() const { return m_monitorTask.isValid() && !m_monitorTask.isCancelled(); }

@@ -31,12 +31,14 @@ public:
 
     // Starts listening to launches and terminations; later calls change nothing.
     void start();
+    // Whether launches and terminations are being listened to.
     bool isStarted() const { return m_started; }
     // Starts reporting the process's new windows, unless it is already watched. A process that cannot
     // be observed stays unwatched; a later call tries again.
     void observe(Pid pid);
     // Stops reporting the process's new windows, if it was watched. Termination does this by itself.
     void unobserve(Pid pid);
+    // Whether the process's new windows are being reported.
     bool isObserving(Pid pid) const { return m_appObservers.count(pid) != 0; }
 
     // One observer per watched process, owned here.

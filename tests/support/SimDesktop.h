@@ -53,6 +53,7 @@ public:
     explicit SimDesktop(QObject* parent = nullptr);
     ~SimDesktop() override;
 
+    // The displays and the pointer of this desktop.
     SimScreens& screens() { return m_screens; }
     const SimScreens& screens() const { return m_screens; }
 
@@ -64,13 +65,17 @@ public:
     Pid launch(RunningApp app);
     // Ends an application: its windows go without further notice and the termination is reported.
     void quit(Pid pid);
+    // Whether the process is running (launched and not quit).
     bool isRunning(Pid pid) const { return m_apps.contains(pid); }
+    // The icon a running application shows.
     void setIcon(Pid pid, const QVariant& icon);
     // The icon an installed application would show, running or not.
     void setInstalledIcon(const QString& bundleID, const QVariant& icon);
+    // The application the user works in; none: no application is frontmost.
     void setFrontmost(std::optional<Pid> pid) { m_frontmost = pid; }
     // Applications that asked to be brought forward, in order.
     const QList<Pid>& activations() const { return m_activations; }
+    // Kestrune's own pid on this desktop, so that tests can launch "itself".
     void setCurrentProcessID(Pid pid) { m_currentPid = pid; }
 
     // --- Windows ------------------------------------------------------------------------------------
@@ -79,6 +84,7 @@ public:
     WindowRef openWindow(Pid pid, const QRectF& frame, Kind kind = Kind::Standard);
     // Closes a window without notice, as an application does.
     void closeWindow(WindowRef window);
+    // Whether the window is open, readable or not.
     bool exists(WindowRef window) const { return m_windows.contains(window); }
     // The application's windows, topmost first, whatever can be read.
     QList<WindowRef> windowsOf(Pid pid) const;
@@ -108,6 +114,7 @@ public:
     void refuseFrames(WindowRef window, int passes);
     // Every write lands off by these amounts (position; size after size hints).
     void setLandingError(WindowRef window, QPointF positionError, QSizeF sizeError = QSizeF(0, 0));
+    // The sizes the window accepts; its writes land on them and nearestAcceptableSize() tells them.
     void setSizeHints(WindowRef window, const SizeHints& hints);
     // The window closes right after it has received this many more writes (position or size).
     void vanishAfterWrites(WindowRef window, int writes);
@@ -115,17 +122,22 @@ public:
     void setObservable(Pid pid, bool observable);
 
     // --- Trust --------------------------------------------------------------------------------------
+    // Grants or revokes trust; the manager hears of it at its next poll.
     void setTrusted(bool trusted) { m_trusted = trusted; }
     // Whether a request with prompt grants trust on the spot (the user agrees at once).
     void setGrantOnRequest(bool grant) { m_grantOnRequest = grant; }
+    // How often trust was checked, and asked for.
     int trustChecks() const { return m_trustChecks; }
     int trustRequests() const { return m_trustRequests; }
     // Requests made while trust was withheld: the ones that would have shown a prompt.
     int promptsShown() const { return m_promptsShown; }
 
     // --- Counters -----------------------------------------------------------------------------------
+    // The writes a window has received, closed windows included.
     WriteCounts writes(WindowRef window) const { return m_writes.value(window); }
+    // Write passes over every window ever opened.
     int totalWritePasses() const;
+    // Starts every counter afresh (writes, trust checks and requests, activations).
     void resetCounters();
     // Live window-creation observers of a process (of every process with none given).
     int observerCount(std::optional<Pid> pid = std::nullopt) const;
