@@ -173,17 +173,6 @@ private Q_SLOTS:
         task.cancel();
         QCOMPARE(ran, 0);
     }
-
-    void blockingSleepReallyBlocks() {
-        QTimerScheduler scheduler;
-        int ran = 0;
-        scheduler.schedule(0ms, [&] { ++ran; });
-        const Duration before = scheduler.now();
-        scheduler.sleepBlocking(40ms);
-        QVERIFY(scheduler.now() - before >= 40ms);
-        QCOMPARE(ran, 0);
-        QTRY_COMPARE(ran, 1);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestScheduler)

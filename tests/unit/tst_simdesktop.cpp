@@ -56,39 +56,6 @@ private Q_SLOTS:
         QCOMPARE(desktop.totalWritePasses(), 3);
     }
 
-    // Without trust nothing about windows can be read and no write takes, as on the real desktop.
-    void withoutTrust() {
-        SimDesktop desktop;
-        const Pid pid = desktop.launch(u"app"_s);
-        const WindowRef w = desktop.openWindow(pid, {0, 0, 200, 200});
-        desktop.setTrusted(false);
-        QCOMPARE(desktop.mainWindow(pid), std::nullopt);
-        QCOMPARE(desktop.windows(pid), std::nullopt);
-        QCOMPARE(desktop.subrole(w), std::nullopt);
-        QCOMPARE(desktop.position(w), std::nullopt);
-        desktop.setPosition(w, {50, 60});
-        QCOMPARE(desktop.actualFrame(w), QRectF(0, 0, 200, 200));
-        QCOMPARE(desktop.writes(w).positionWrites, 1);
-        QCOMPARE(desktop.pid(w), pid);
-    }
-
-    // New windows open on top; the main window is the topmost unless the application names one.
-    void windowOrderAndMainWindow() {
-        SimDesktop desktop;
-        const Pid pid = desktop.launch(u"app"_s);
-        const WindowRef first = desktop.openWindow(pid, {0, 0, 200, 200});
-        const WindowRef second = desktop.openWindow(pid, {0, 0, 200, 200});
-        QCOMPARE(desktop.windows(pid), (QList<WindowRef>{second, first}));
-        QCOMPARE(desktop.mainWindow(pid), second);
-        desktop.raise(first);
-        QCOMPARE(desktop.mainWindow(pid), first);
-        desktop.setMainWindow(pid, second);
-        QCOMPARE(desktop.mainWindow(pid), second);
-        desktop.closeWindow(second);
-        QCOMPARE(desktop.mainWindow(pid), first);
-        QCOMPARE(desktop.openWindow(4242, {0, 0, 1, 1}), WindowRef(0));
-    }
-
     // Quitting takes the windows along, reports the application once, and a process that later gets
     // the same pid is not reported to the old process's observers.
     void quitForgetsTheProcess() {
