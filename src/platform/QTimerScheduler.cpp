@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <limits>
 #include <thread>
 
 ScheduledTask QTimerScheduler::schedule(Duration delay, std::function<void()> callback) {
@@ -20,7 +21,8 @@ ScheduledTask QTimerScheduler::schedule(Duration delay, std::function<void()> ca
             cb();
     });
     QPointer<QTimer> guard(timer);
-    timer->start(std::max(delay, Duration::zero()));
+    // QTimer counts in int milliseconds: a delay of weeks would wrap around and fire at once.
+    timer->start(std::clamp(delay, Duration::zero(), Duration(std::numeric_limits<int>::max())));
     return ScheduledTask(cancelled, [guard] {
         if (guard) {
             guard->stop();

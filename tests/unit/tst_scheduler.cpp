@@ -123,10 +123,14 @@ private Q_SLOTS:
         scheduler.schedule(5ms, [&] { order.append(1); });
         const ScheduledTask cancelled = scheduler.schedule(10ms, [&] { order.append(-1); });
         cancelled.cancel();
-        QCOMPARE(scheduler.pendingCount(), 3);
+        // Far beyond what a timer counts in milliseconds: must wait, not wrap around and fire.
+        const ScheduledTask distant = scheduler.schedule(std::chrono::days(30), [&] { order.append(-2); });
+        QCOMPARE(scheduler.pendingCount(), 4);
         QTRY_COMPARE_WITH_TIMEOUT(order.size(), 3, 5000);
         QTest::qWait(30);
         QCOMPARE(order, (QList<int>{0, 1, 2}));
+        QCOMPARE(scheduler.pendingCount(), 1);
+        distant.cancel();
         QCOMPARE(scheduler.pendingCount(), 0);
     }
 
