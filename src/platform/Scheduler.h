@@ -5,22 +5,28 @@
 #include <memory>
 
 // A callback scheduled on the main loop that can be called off before it runs. Copies share the same
-// callback; a default-constructed handle refers to nothing.
+// callback; a default-constructed handle refers to nothing. The scheduler may pass onCancel to release
+// its pending timer at once; it runs once, on the first cancel().
 class ScheduledTask {
 public:
     ScheduledTask() = default;
-    explicit ScheduledTask(std::shared_ptr<bool> cancelled)
-        : m_cancelled(std::move(cancelled)) {}
+    explicit ScheduledTask(std::shared_ptr<bool> cancelled, std::function<void()> onCancel = {})
+        : m_cancelled(std::move(cancelled))
+        , m_onCancel(std::move(onCancel)) {}
 
     void cancel() const {
-        if (m_cancelled)
-            *m_cancelled = true;
+        if (!m_cancelled || *m_cancelled)
+            return;
+        *m_cancelled = true;
+        if (m_onCancel)
+            m_onCancel();
     }
     bool isCancelled() const { return m_cancelled && *m_cancelled; }
     bool isValid() const { return m_cancelled != nullptr; }
 
 private:
     std::shared_ptr<bool> m_cancelled;
+    std::function<void()> m_onCancel;
 };
 
 // Time on the main loop: delayed callbacks and the blocking pauses of a verified move. The application
