@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The installed applications' desktop entries, looked up by window class: the entry whose StartupWMClass
+// equals the class, else the one whose file name matches it regardless of case. Entries in
+// $XDG_DATA_HOME hide those of the same name in $XDG_DATA_DIRS.
+class DesktopEntryIndex {
+public:
+    struct Entry {
+        QString name; // Name, in the user's language when the entry has it
+        QString icon; // Icon: a theme icon name or an absolute path
+    };
+
+    std::optional<Entry> find(const QString& windowClass);
+    // The icon an entry names, at the largest size found in the hicolor theme or pixmaps; null if none.
+    QImage loadIcon(const QString& icon) const;
+
+    // The folders searched for data, in order of precedence.
+    static QStringList dataDirs();
+
+private:
+    void rebuild();
+
+    QHash<QString, Entry> m_byWmClass;
+    QHash<QString, Entry> m_byFileName; // lower-case file name without .desktop
+    QDateTime m_builtAt;
+};
