@@ -3,6 +3,7 @@
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Workspace.h"
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -198,6 +199,7 @@ private Q_SLOTS:
         QCOMPARE(workspace.iconForBundleID(u"Painted"_s).value<QImage>().size(), QSize(32, 32));
         QCOMPARE(workspace.iconForBundleID(u"ProbeByClass"_s).value<QImage>().size(), QSize(24, 24));
         QCOMPARE(workspace.iconForBundleID(u"PROBEBYFILE"_s).value<QImage>().size(), QSize(48, 48));
+        QCOMPARE(workspace.iconForBundleID(u"XTerm"_s).value<QImage>().size(), QSize(128, 128)); // Debian's SVG
         QVERIFY(!workspace.iconForBundleID(u"NothingLikeThis"_s).isValid());
         QVERIFY(!workspace.icon(999999).isValid());
     }
@@ -220,5 +222,12 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestX11Workspace)
+// A GUI application (off screen, so it opens no connection of its own) as Kestrune runs in: icons drawn
+// from SVG need it.
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    TestX11Workspace test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_x11workspace.moc"

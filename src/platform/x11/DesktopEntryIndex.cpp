@@ -1,9 +1,12 @@
 #include "platform/x11/DesktopEntryIndex.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QLocale>
 #include <QSet>
 
@@ -13,6 +16,8 @@ namespace {
 
 // A failed look-up re-reads the folders at most this often, so applications installed later are found.
 constexpr qint64 rescanSeconds = 10;
+// The size scalable icons are drawn at.
+constexpr int scalableSize = 128;
 
 struct Parsed {
     QString name;
@@ -141,6 +146,17 @@ QImage DesktopEntryIndex::loadIcon(const QString& icon) const {
                 bestSize = size;
                 bestPath = path;
             }
+        }
+        // A scalable icon drawn large beats a small bitmap.
+        const QString scalable = hicolor.filePath(u"scalable/apps/"_s + icon + u".svg"_s);
+        // Drawing an SVG may lay out text, which needs the application's fonts: only in a GUI process.
+        const bool canDraw = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+        if (bestSize < scalableSize && canDraw && QFileInfo::exists(scalable)) {
+            QImageReader reader(scalable);
+            reader.setScaledSize(QSize(scalableSize, scalableSize));
+            const QImage image = reader.read();
+            if (!image.isNull())
+                return image;
         }
         if (!bestPath.isEmpty())
             return QImage(bestPath);

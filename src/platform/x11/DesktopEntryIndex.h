@@ -19,7 +19,8 @@ public:
     };
 
     std::optional<Entry> find(const QString& windowClass);
-    // The icon an entry names, at the largest size found in the hicolor theme or pixmaps; null if none.
+    // The icon an entry names: the hicolor theme's scalable one drawn at 128 pixels unless a bitmap at
+    // least that large exists, else its largest bitmap, else pixmaps; null if none.
     QImage loadIcon(const QString& icon) const;
 
     // The folders searched for data, in order of precedence.

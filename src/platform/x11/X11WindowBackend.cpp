@@ -329,8 +329,11 @@ void X11WindowBackend::moveResize(xcb_window_t window, std::optional<QPointF> po
     }
     m_x.flush();
 
+    // Writes that were never read back (a live preview) leave entries behind: drop the old ones.
+    const auto now = Clock::now();
+    m_pending.removeIf([now](const auto& entry) { return entry.value().deadline < now; });
     Pending& pending = m_pending[window];
-    pending.deadline = Clock::now() + settleTimeout;
+    pending.deadline = now + settleTimeout;
     if (position)
         pending.position = QPointF(x + s.left(), y + s.top());
     if (size) {
