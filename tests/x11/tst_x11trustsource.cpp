@@ -29,7 +29,8 @@ class TestX11TrustSource : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Trusted while an EWMH window manager runs; not after it stops; again once one starts.
+    // Trusted while an EWMH window manager runs; not after it stops (windows are then configured
+    // directly); trusted again once one starts.
     void followsTheWindowManager() {
         auto x = X11Connection::open();
         QVERIFY(x);
@@ -42,7 +43,23 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!trust.isTrusted(), 5000);
         QVERIFY(!trust.requestTrust());
 
+        // Without a window manager to ask, a window is configured directly.
         TestClients clients;
+        QProcess* xlogo = clients.start(u"xlogo"_s, {u"-geometry"_s, u"100x100+10+10"_s});
+        QVERIFY(xlogo);
+        QString found;
+        QTRY_VERIFY(
+            !(found = runTool(u"xdotool"_s, {u"search"_s, u"--class"_s, u"XLogo"_s}).trimmed()).isEmpty());
+        const WindowRef w = found.section(u'\n', 0, 0).toULongLong();
+        X11WindowBackend backend(*x);
+        backend.setPosition(w, QPointF(300, 200));
+        backend.setSize(w, QSizeF(250, 150));
+        QCOMPARE(backend.position(w), std::optional(QPointF(300, 200)));
+        QCOMPARE(backend.size(w), std::optional(QSizeF(250, 150)));
+        const QString info = runTool(u"xwininfo"_s, {u"-id"_s, QString::number(w)});
+        QVERIFY2(info.contains(u"-geometry 250x150+300+200"_s), qPrintable(info));
+        TestClients::stop(xlogo);
+
         QVERIFY(clients.start(u"openbox"_s));
         QTRY_VERIFY_WITH_TIMEOUT(trust.isTrusted(), 5000);
         QVERIFY(trust.requestTrust());

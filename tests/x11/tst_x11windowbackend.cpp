@@ -151,12 +151,30 @@ private Q_SLOTS:
         QTest::addColumn<QString>("stateAtom");
         QTest::newRow("maximized") << u"normal,maximized"_s << u"_NET_WM_STATE_MAXIMIZED_VERT"_s;
         QTest::newRow("full screen") << u"normal,fullscreen"_s << u"_NET_WM_STATE_FULLSCREEN"_s;
+        QTest::newRow("maximized xlogo") << u"xlogo"_s << u"_NET_WM_STATE_MAXIMIZED_HORZ"_s;
     }
     void constrainedWindowsArePlaced() {
         QFETCH(QString, spec);
         QFETCH(QString, stateAtom);
         TestClients clients;
-        QProcess* process = clients.startTestClient({spec});
+        QProcess* process = spec == "xlogo"_L1 ? clients.start(spec) : clients.startTestClient({spec});
+        if (spec == "xlogo"_L1) {
+            // Maximized after mapping, through the window manager, as a pager or the title bar does it.
+            const WindowRef logo = waitForWindow(TestClients::pid(process));
+            xcb_client_message_event_t event{};
+            event.response_type = XCB_CLIENT_MESSAGE;
+            event.format = 32;
+            event.window = static_cast<xcb_window_t>(logo);
+            event.type = m_x->atom(Atom::NetWmState);
+            event.data.data32[0] = 1; // add
+            event.data.data32[1] = m_x->atom(Atom::NetWmStateMaximizedVert);
+            event.data.data32[2] = m_x->atom(Atom::NetWmStateMaximizedHorz);
+            event.data.data32[3] = 2;
+            xcb_send_event(m_x->xcb(), 0, m_x->root(),
+                           XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                           reinterpret_cast<const char*>(&event));
+            m_x->flush();
+        }
         QVERIFY(process);
         const WindowRef w = waitForWindow(TestClients::pid(process));
         QVERIFY(w);

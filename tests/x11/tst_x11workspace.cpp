@@ -199,7 +199,8 @@ private Q_SLOTS:
         QCOMPARE(workspace.iconForBundleID(u"Painted"_s).value<QImage>().size(), QSize(32, 32));
         QCOMPARE(workspace.iconForBundleID(u"ProbeByClass"_s).value<QImage>().size(), QSize(24, 24));
         QCOMPARE(workspace.iconForBundleID(u"PROBEBYFILE"_s).value<QImage>().size(), QSize(48, 48));
-        QCOMPARE(workspace.iconForBundleID(u"XTerm"_s).value<QImage>().size(), QSize(128, 128)); // Debian's SVG
+        QCOMPARE(workspace.iconForBundleID(u"XTerm"_s).value<QImage>().size(),
+                 QSize(128, 128)); // Debian's SVG
         QVERIFY(!workspace.iconForBundleID(u"NothingLikeThis"_s).isValid());
         QVERIFY(!workspace.icon(999999).isValid());
     }

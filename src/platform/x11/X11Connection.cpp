@@ -247,6 +247,8 @@ std::optional<QList<uint32_t>> X11Connection::propertyList(xcb_get_property_cook
 }
 
 QPointF X11Connection::primaryOrigin() {
+    // A monitor change may be waiting unread in the socket: take it in before trusting the cache.
+    drain();
     if (m_primaryOrigin)
         return *m_primaryOrigin;
     QPointF origin;

@@ -71,6 +71,11 @@ public:
     xcb_connection_t* xcb() const { return m_xcb; }
     xcb_window_t root() const { return m_root; }
     xcb_atom_t atom(Atom which) const { return m_atoms[static_cast<size_t>(which)]; }
+    // Whether the server has RandR 1.5 or later, and the code of its first event (ScreenChangeNotify).
+    // This connection selects screen, CRTC and output changes on the root window; another selection of
+    // RandR input on the root through it replaces that mask, so select on a window of your own instead.
+    bool hasRandr() const { return m_hasRandr; }
+    uint8_t randrFirstEvent() const { return m_randrFirstEvent; }
     // False once the server has gone away; every request then fails quietly.
     bool isConnected() const;
 
