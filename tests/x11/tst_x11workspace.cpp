@@ -184,6 +184,24 @@ private Q_SLOTS:
         QCOMPARE(app.activationPolicy, policy);
     }
 
+    // An application installed while we run is named by its entry from its next launch on.
+    void entriesInstalledLaterAreFound() {
+        X11Workspace workspace(*m_x);
+        TestClients clients;
+        QProcess* before = clients.startTestClient({u"normal"_s}, u"LateArrival"_s);
+        QVERIFY(before);
+        QTRY_VERIFY(find(workspace, TestClients::pid(before)));
+        QCOMPARE(find(workspace, TestClients::pid(before))->localizedName, u"LateArrival"_s);
+        TestClients::stop(before);
+
+        writeFile(m_data.filePath(u"applications/late.desktop"_s),
+                  "[Desktop Entry]\nName=Late Arrival\nStartupWMClass=LateArrival\n");
+        QProcess* after = clients.startTestClient({u"normal"_s}, u"LateArrival"_s);
+        QVERIFY(after);
+        QTRY_VERIFY(find(workspace, TestClients::pid(after)));
+        QCOMPARE(find(workspace, TestClients::pid(after))->localizedName, u"Late Arrival"_s);
+    }
+
     // Icons: the largest _NET_WM_ICON image of a running application; the desktop entry's icon (a file or
     // the largest hicolor bitmap) for one that is not running.
     void icons() {

@@ -14,8 +14,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A failed look-up re-reads the folders at most this often, so applications installed later are found.
-constexpr qint64 rescanSeconds = 10;
 // The size scalable icons are drawn at.
 constexpr int scalableSize = 128;
 
@@ -82,10 +80,18 @@ QStringList DesktopEntryIndex::dataDirs() {
     return dirs;
 }
 
+QList<QDateTime> DesktopEntryIndex::folderStamps() {
+    QList<QDateTime> stamps;
+    for (const QString& dataDir : dataDirs())
+        stamps.append(QFileInfo(dataDir + u"/applications"_s).lastModified());
+    return stamps;
+}
+
 void DesktopEntryIndex::rebuild() {
     m_byWmClass.clear();
     m_byFileName.clear();
-    m_builtAt = QDateTime::currentDateTimeUtc();
+    m_stamps = folderStamps();
+    m_built = true;
     QSet<QString> seenIds;
     for (const QString& dataDir : dataDirs()) {
         const QString root = dataDir + u"/applications"_s;
@@ -113,17 +119,13 @@ void DesktopEntryIndex::rebuild() {
 std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::find(const QString& windowClass) {
     if (windowClass.isEmpty())
         return std::nullopt;
-    for (int pass = 0; pass < 2; ++pass) {
-        if (!m_builtAt.isValid() ||
-            (pass == 1 && m_builtAt.secsTo(QDateTime::currentDateTimeUtc()) >= rescanSeconds))
-            rebuild();
-        else if (pass == 1)
-            break;
-        if (auto it = m_byWmClass.constFind(windowClass); it != m_byWmClass.cend())
-            return *it;
-        if (auto it = m_byFileName.constFind(windowClass.toLower()); it != m_byFileName.cend())
-            return *it;
-    }
+    // Installing or removing an application touches its folder: read them again only then.
+    if (!m_built || folderStamps() != m_stamps)
+        rebuild();
+    if (auto it = m_byWmClass.constFind(windowClass); it != m_byWmClass.cend())
+        return *it;
+    if (auto it = m_byFileName.constFind(windowClass.toLower()); it != m_byFileName.cend())
+        return *it;
     return std::nullopt;
 }
 

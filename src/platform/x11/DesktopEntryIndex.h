@@ -28,8 +28,10 @@ public:
 
 private:
     void rebuild();
+    static QList<QDateTime> folderStamps();
 
     QHash<QString, Entry> m_byWmClass;
     QHash<QString, Entry> m_byFileName; // lower-case file name without .desktop
-    QDateTime m_builtAt;
+    QList<QDateTime> m_stamps;          // when each applications folder last changed, as of the last reading
+    bool m_built = false;
 };

@@ -17,7 +17,6 @@ constexpr std::array<const char*, static_cast<size_t>(Atom::Count)> atomNames = 
     "_NET_CLIENT_LIST",
     "_NET_CLIENT_LIST_STACKING",
     "_NET_ACTIVE_WINDOW",
-    "_NET_WM_NAME",
     "_NET_WM_PID",
     "_NET_WM_STATE",
     "_NET_WM_STATE_MAXIMIZED_VERT",
@@ -37,7 +36,6 @@ constexpr std::array<const char*, static_cast<size_t>(Atom::Count)> atomNames = 
     "_NET_FRAME_EXTENTS",
     "_GTK_FRAME_EXTENTS",
     "_NET_MOVERESIZE_WINDOW",
-    "UTF8_STRING",
 };
 
 } // namespace

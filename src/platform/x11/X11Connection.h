@@ -31,7 +31,6 @@ enum class Atom {
     NetClientList,
     NetClientListStacking,
     NetActiveWindow,
-    NetWmName,
     NetWmPid,
     NetWmState,
     NetWmStateMaximizedVert,
@@ -51,7 +50,6 @@ enum class Atom {
     NetFrameExtents,
     GtkFrameExtents,
     NetMoveresizeWindow,
-    Utf8String,
     Count
 };
 

@@ -373,7 +373,7 @@ QSizeF X11WindowBackend::acceptableClientSize(xcb_window_t window, QSizeF client
 }
 
 QSizeF X11WindowBackend::nearestAcceptableSize(WindowRef window, QSizeF requested) const {
-    if (!isValidWindow(window))
+    if (!isValidWindow(window) || !std::isfinite(requested.width()) || !std::isfinite(requested.height()))
         return requested;
     const auto w = static_cast<xcb_window_t>(window);
     const auto frame = readFrame(w);
