@@ -22,14 +22,14 @@ QProcess* TestClients::start(const QString& program, const QStringList& argument
     return m_processes.back().get();
 }
 
-QProcess* TestClients::startTestClient(const QStringList& specs, const QString& windowClass) {
+QProcess* TestClients::startTestClient(const QStringList& kinds, const QString& windowClass) {
     auto process = std::make_unique<QProcess>();
     if (!windowClass.isEmpty()) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(u"KTEST_CLASS"_s, windowClass);
         process->setProcessEnvironment(env);
     }
-    process->start(QCoreApplication::applicationDirPath() + u"/kestrune_testclient"_s, specs);
+    process->start(QCoreApplication::applicationDirPath() + u"/kestrune_testclient"_s, kinds);
     if (!process->waitForStarted(5000))
         return nullptr;
     m_processes.push_back(std::move(process));

@@ -19,8 +19,8 @@ public:
 
     // Starts program; null when it could not be started.
     QProcess* start(const QString& program, const QStringList& arguments = {});
-    // Our own test client (tests/x11/testclient.cpp) with the given window specs.
-    QProcess* startTestClient(const QStringList& specs, const QString& windowClass = {});
+    // Our own test client (tests/x11/testclient.cpp) with the given window kinds.
+    QProcess* startTestClient(const QStringList& kinds, const QString& windowClass = {});
     // Stops one client and waits for it to be gone.
     static void stop(QProcess* process);
     static qint32 pid(const QProcess* process) { return static_cast<qint32>(process->processId()); }

@@ -1,11 +1,11 @@
 // A small X client with the window kinds no stock client offers: dialogs, several windows in one
 // process, skip-taskbar and utility windows, fixed size hints, icons, windows without identity.
 //
-//   kestrune_testclient SPEC...      one window per SPEC, mapped at once
+//   kestrune_testclient KINDS...   one window per argument, mapped at once
 //   KTEST_CLASS  the class of WM_CLASS ("-" for an empty one)
-//   stdin: "open SPEC", "close N" (N counts windows from 0 in creation order), "quit"
+//   stdin: "open KINDS", "close N" (N counts windows from 0 in creation order), "quit"
 //
-// SPEC is a comma-separated list of: plain (no type), normal, dialog (transient for the first window),
+// KINDS is a comma-separated list of: plain (no type), normal, dialog (transient for the first window),
 // transient (no type, transient), utility, skiptaskbar, maximized, fullscreen, csd (no window-manager
 // decorations, a 10,10,8,12 shadow margin), fixed (300x200 only), inc (base 10x20, steps 7x9), icon
 // (16x16 and 32x32 images), noclass, nopid. Prints "window 0x..." for each window once it is mapped.
@@ -35,8 +35,8 @@ xcb_atom_t atom(const char* name) {
     return a;
 }
 
-bool has(const std::string& spec, const char* flag) {
-    std::stringstream in(spec);
+bool has(const std::string& kind, const char* flag) {
+    std::stringstream in(kind);
     std::string part;
     while (std::getline(in, part, ','))
         if (part == flag)
@@ -49,7 +49,7 @@ void setAtoms(xcb_window_t w, const char* property, std::vector<xcb_atom_t> valu
                         static_cast<uint32_t>(values.size()), values.data());
 }
 
-void open(const std::string& spec) {
+void open(const std::string& kind) {
     const xcb_window_t w = xcb_generate_id(c);
     const uint32_t values[] = {screen->white_pixel, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
     xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, 0, 0, 240, 160, 0,
@@ -59,13 +59,13 @@ void open(const std::string& spec) {
     if (strcmp(cls, "-") == 0)
         cls = ""; // an instance name only
     std::string wmClass = std::string("ktestclient") + '\0' + cls + '\0';
-    if (!has(spec, "noclass"))
+    if (!has(kind, "noclass"))
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
                             static_cast<uint32_t>(wmClass.size()), wmClass.data());
-    const std::string title = "test " + spec;
+    const std::string title = "test " + kind;
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                         static_cast<uint32_t>(title.size()), title.data());
-    if (!has(spec, "nopid")) {
+    if (!has(kind, "nopid")) {
         char host[256] = {};
         gethostname(host, sizeof host - 1);
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, 8,
@@ -73,23 +73,23 @@ void open(const std::string& spec) {
         const uint32_t pid = static_cast<uint32_t>(getpid());
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
     }
-    if (has(spec, "normal"))
+    if (has(kind, "normal"))
         setAtoms(w, "_NET_WM_WINDOW_TYPE", {atom("_NET_WM_WINDOW_TYPE_NORMAL")});
-    if (has(spec, "dialog"))
+    if (has(kind, "dialog"))
         setAtoms(w, "_NET_WM_WINDOW_TYPE", {atom("_NET_WM_WINDOW_TYPE_DIALOG")});
-    if (has(spec, "utility"))
+    if (has(kind, "utility"))
         setAtoms(w, "_NET_WM_WINDOW_TYPE", {atom("_NET_WM_WINDOW_TYPE_UTILITY")});
-    if ((has(spec, "dialog") || has(spec, "transient")) && !windows.empty())
+    if ((has(kind, "dialog") || has(kind, "transient")) && !windows.empty())
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1,
                             &windows.front());
-    if (has(spec, "skiptaskbar"))
+    if (has(kind, "skiptaskbar"))
         setAtoms(w, "_NET_WM_STATE", {atom("_NET_WM_STATE_SKIP_TASKBAR")});
-    if (has(spec, "maximized"))
+    if (has(kind, "maximized"))
         setAtoms(w, "_NET_WM_STATE",
                  {atom("_NET_WM_STATE_MAXIMIZED_VERT"), atom("_NET_WM_STATE_MAXIMIZED_HORZ")});
-    if (has(spec, "fullscreen"))
+    if (has(kind, "fullscreen"))
         setAtoms(w, "_NET_WM_STATE", {atom("_NET_WM_STATE_FULLSCREEN")});
-    if (has(spec, "csd")) {
+    if (has(kind, "csd")) {
         // Draws its own decorations: no frame from the window manager, an invisible shadow margin inside.
         const uint32_t motif[5] = {2, 0, 0, 0, 0};
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom("_MOTIF_WM_HINTS"), atom("_MOTIF_WM_HINTS"), 32,
@@ -99,12 +99,12 @@ void open(const std::string& spec) {
                             shadow);
     }
     uint32_t hints[18] = {};
-    if (has(spec, "fixed")) {
+    if (has(kind, "fixed")) {
         hints[0] = 16 | 32; // PMinSize | PMaxSize
         hints[5] = hints[7] = 300;
         hints[6] = hints[8] = 200;
     }
-    if (has(spec, "inc")) {
+    if (has(kind, "inc")) {
         hints[0] = 16 | 64 | 256; // PMinSize | PResizeInc | PBaseSize
         hints[5] = 10;
         hints[6] = 20;
@@ -116,7 +116,7 @@ void open(const std::string& spec) {
     if (hints[0])
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32,
                             18, hints);
-    if (has(spec, "icon")) {
+    if (has(kind, "icon")) {
         // 16x16 opaque red, then 32x32 opaque blue: the larger one is the one to show.
         std::vector<uint32_t> data{16, 16};
         data.insert(data.end(), 16 * 16, 0xffff0000u);

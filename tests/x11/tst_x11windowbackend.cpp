@@ -159,18 +159,18 @@ private Q_SLOTS:
 
     // Maximized and full-screen windows are taken out of that state and placed.
     void constrainedWindowsArePlaced_data() {
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("stateAtom");
         QTest::newRow("maximized") << u"normal,maximized"_s << u"_NET_WM_STATE_MAXIMIZED_VERT"_s;
         QTest::newRow("full screen") << u"normal,fullscreen"_s << u"_NET_WM_STATE_FULLSCREEN"_s;
         QTest::newRow("maximized xlogo") << u"xlogo"_s << u"_NET_WM_STATE_MAXIMIZED_HORZ"_s;
     }
     void constrainedWindowsArePlaced() {
-        QFETCH(QString, spec);
+        QFETCH(QString, kind);
         QFETCH(QString, stateAtom);
         TestClients clients;
-        QProcess* process = spec == "xlogo"_L1 ? clients.start(spec) : clients.startTestClient({spec});
-        if (spec == "xlogo"_L1) {
+        QProcess* process = kind == "xlogo"_L1 ? clients.start(kind) : clients.startTestClient({kind});
+        if (kind == "xlogo"_L1) {
             // Maximized after mapping, through the window manager, as a pager or the title bar does it.
             const WindowRef logo = waitForWindow(TestClients::pid(process));
             xcb_client_message_event_t event{};
@@ -229,18 +229,18 @@ private Q_SLOTS:
     // Subroles and the window list follow the window types; windows without WM_CLASS are no one's.
     void windowKindsAndOrder() {
         TestClients clients;
-        const QStringList specs{u"normal"_s,  u"plain"_s,       u"dialog"_s,        u"transient"_s,
+        const QStringList kinds{u"normal"_s,  u"plain"_s,       u"dialog"_s,        u"transient"_s,
                                 u"utility"_s, u"skiptaskbar"_s, u"normal,noclass"_s};
-        QProcess* process = clients.startTestClient(specs);
+        QProcess* process = clients.startTestClient(kinds);
         QVERIFY(process);
-        const QList<quint64> created = readTestClientWindows(process, static_cast<int>(specs.size()));
-        QCOMPARE(created.size(), specs.size());
+        const QList<quint64> created = readTestClientWindows(process, static_cast<int>(kinds.size()));
+        QCOMPARE(created.size(), kinds.size());
         const Pid pid = TestClients::pid(process);
-        QTRY_COMPARE(m_backend->windows(pid).value_or(QList<WindowRef>{}).size(), specs.size() - 1);
+        QTRY_COMPARE(m_backend->windows(pid).value_or(QList<WindowRef>{}).size(), kinds.size() - 1);
 
         const QStringList expected{standardWindowSubrole, standardWindowSubrole, dialogSubrole, dialogSubrole,
                                    u"AXFloatingWindow"_s, u"AXFloatingWindow"_s, u"AXUnknown"_s};
-        for (qsizetype i = 0; i < specs.size(); ++i)
+        for (qsizetype i = 0; i < kinds.size(); ++i)
             QCOMPARE(m_backend->subrole(created[i]), std::optional(expected[i]));
 
         // Topmost first: the stacking list read by xprop, bottom to top, reversed.
@@ -286,7 +286,7 @@ private Q_SLOTS:
 
     // Sizes a window takes, in outer-frame terms, from its size hints.
     void nearestAcceptableSizeOfRealWindows_data() {
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("kind");
         QTest::addColumn<QSizeF>("requested");
         QTest::addColumn<QSizeF>("expected");
         // openbox frame: 1, 1, 20, 5. xterm: base 4x4, steps 6x13.
@@ -298,11 +298,11 @@ private Q_SLOTS:
         QTest::newRow("no hints") << u"normal"_s << QSizeF(333, 444) << QSizeF(333, 444);
     }
     void nearestAcceptableSizeOfRealWindows() {
-        QFETCH(QString, spec);
+        QFETCH(QString, kind);
         QFETCH(QSizeF, requested);
         QFETCH(QSizeF, expected);
         TestClients clients;
-        QProcess* process = spec == "xterm"_L1 ? clients.start(spec) : clients.startTestClient({spec});
+        QProcess* process = kind == "xterm"_L1 ? clients.start(kind) : clients.startTestClient({kind});
         QVERIFY(process);
         const WindowRef w = waitForWindow(TestClients::pid(process));
         QVERIFY(w);

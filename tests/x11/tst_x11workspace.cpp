@@ -145,7 +145,7 @@ private Q_SLOTS:
     // Identity, names and policy of applications, from WM_CLASS, desktop entries and window kinds.
     void identityAndPolicy_data() {
         QTest::addColumn<QString>("windowClass");
-        QTest::addColumn<QStringList>("specs");
+        QTest::addColumn<QStringList>("kinds");
         QTest::addColumn<QString>("bundleID");
         QTest::addColumn<QString>("name");
         QTest::addColumn<ActivationPolicy>("policy");
@@ -168,13 +168,13 @@ private Q_SLOTS:
     }
     void identityAndPolicy() {
         QFETCH(QString, windowClass);
-        QFETCH(QStringList, specs);
+        QFETCH(QStringList, kinds);
         QFETCH(QString, bundleID);
         QFETCH(QString, name);
         QFETCH(ActivationPolicy, policy);
         X11Workspace workspace(*m_x);
         TestClients clients;
-        QProcess* client = clients.startTestClient(specs, windowClass.isEmpty() ? u"-"_s : windowClass);
+        QProcess* client = clients.startTestClient(kinds, windowClass.isEmpty() ? u"-"_s : windowClass);
         QVERIFY(client);
         const Pid pid = TestClients::pid(client);
         QTRY_VERIFY(find(workspace, pid));

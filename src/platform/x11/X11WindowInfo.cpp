@@ -105,8 +105,8 @@ QList<Pid> X11WindowInfo::resourceOwnerPids(X11Connection& x, const QList<xcb_wi
         return pids;
     QList<xcb_res_query_client_ids_cookie_t> cookies;
     for (xcb_window_t w : windows) {
-        xcb_res_client_id_spec_t spec{w, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-        cookies.append(xcb_res_query_client_ids(x.xcb(), 1, &spec));
+        xcb_res_client_id_spec_t query{w, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+        cookies.append(xcb_res_query_client_ids(x.xcb(), 1, &query));
     }
     for (qsizetype i = 0; i < cookies.size(); ++i) {
         xcb_generic_error_t* error = nullptr;
