@@ -173,8 +173,10 @@ void X11Connection::deliver() {
             ids.append(id);
         for (int id : ids) {
             auto it = m_handlers.find(id);
-            if (it != m_handlers.end())
-                it->second(event.get());
+            if (it == m_handlers.end())
+                continue;
+            const EventHandler handler = it->second; // it may remove itself while it runs
+            handler(event.get());
         }
     }
     scheduleDelivery();

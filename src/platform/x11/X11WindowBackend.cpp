@@ -68,9 +68,15 @@ X11WindowBackend::X11WindowBackend(X11Connection& connection)
 QList<xcb_window_t> X11WindowBackend::windowsTopmostFirst(Pid pid, xcb_window_t* active) const {
     auto stackingCookie =
         m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetClientListStacking), XCB_ATOM_WINDOW, 1u << 16);
+    auto clientsCookie =
+        m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetClientList), XCB_ATOM_WINDOW, 1u << 16);
     auto activeCookie = m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetActiveWindow), XCB_ATOM_WINDOW, 1);
-    const auto stacking = m_x.propertyList(stackingCookie);
+    auto stacking = m_x.propertyList(stackingCookie);
+    const auto clients = m_x.propertyList(clientsCookie);
     const auto activeList = m_x.propertyList(activeCookie);
+    // X11: a window manager that keeps no stacking list still lists its clients, oldest first.
+    if (!stacking)
+        stacking = clients;
     if (active)
         *active = activeList && !activeList->isEmpty() ? activeList->first() : XCB_NONE;
     QList<xcb_window_t> found;

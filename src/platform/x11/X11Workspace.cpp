@@ -170,8 +170,10 @@ void X11Workspace::refresh() {
         }
         for (quint64 id : ids) {
             auto found = m_observers.find(id);
-            if (found != m_observers.end() && found->second.onCreated && m_windowPids.contains(window))
-                found->second.onCreated(window);
+            if (found == m_observers.end() || !m_windowPids.contains(window))
+                continue;
+            const auto onCreated = found->second.onCreated; // the callback may end its own observation
+            onCreated(window);
         }
     }
     for (const RunningApp& app : terminated)
