@@ -8,7 +8,8 @@
 // KINDS is a comma-separated list of: plain (no type), normal, dialog (transient for the first window),
 // transient (no type, transient), utility, skiptaskbar, maximized, fullscreen, csd (no window-manager
 // decorations, a 10,10,8,12 shadow margin), fixed (300x200 only), inc (base 10x20, steps 7x9), icon
-// (16x16 and 32x32 images), noclass, nopid. Prints "window 0x..." for each window once it is mapped.
+// (16x16 and 32x32 images), badicon (truncated), noclass, nopid. Prints "window 0x..." for each window once
+// it is mapped.
 #include <xcb/xcb.h>
 
 #include <poll.h>
@@ -125,6 +126,12 @@ void open(const std::string& kind) {
         data.insert(data.end(), 32 * 32, 0xff0000ffu);
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom("_NET_WM_ICON"), XCB_ATOM_CARDINAL, 32,
                             static_cast<uint32_t>(data.size()), data.data());
+    }
+    if (has(kind, "badicon")) {
+        // Claims a 1000x1000 image but carries four pixels.
+        const uint32_t data[] = {1000, 1000, 0xffffffffu, 0xffffffffu, 0xffffffffu, 0xffffffffu};
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom("_NET_WM_ICON"), XCB_ATOM_CARDINAL, 32, 6,
+                            data);
     }
     xcb_map_window(c, w);
     xcb_flush(c);

@@ -221,6 +221,12 @@ private Q_SLOTS:
                  QSize(128, 128)); // Debian's SVG
         QVERIFY(!workspace.iconForBundleID(u"NothingLikeThis"_s).isValid());
         QVERIFY(!workspace.icon(999999).isValid());
+
+        QProcess* truncated = clients.startTestClient({u"normal,badicon"_s}, u"BadIcon"_s);
+        QVERIFY(truncated);
+        QTRY_VERIFY(find(workspace, TestClients::pid(truncated)));
+        // Nothing is read past the data; openbox may put its own default icon in place of a broken one.
+        QVERIFY(workspace.icon(TestClients::pid(truncated)).value<QImage>().width() != 1000);
     }
 
     // Activation goes through the window manager; the frontmost application follows it.
