@@ -70,13 +70,15 @@ private Q_SLOTS:
         m_x.reset();
     }
 
-    // What we read as a window's frame is the window manager's frame around it, decorations included.
+    // What we read as a window's frame is the window manager's frame around it, decorations included;
+    // the owner comes from _NET_WM_PID (xterm) or from the server (xlogo and our client set none).
     void readsTheOuterFrameOfRealClients_data() {
         QTest::addColumn<QString>("program");
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("xlogo") << u"xlogo"_s << QStringList{u"-geometry"_s, u"200x150+100+80"_s};
         QTest::newRow("xterm") << u"xterm"_s << QStringList{u"-geometry"_s, u"60x20+300+200"_s};
-        QTest::newRow("client-side decorations") << u"testclient"_s << QStringList{u"normal,csd"_s};
+        QTest::newRow("client-side decorations, no _NET_WM_PID")
+            << u"testclient"_s << QStringList{u"normal,csd,nopid"_s};
     }
     void readsTheOuterFrameOfRealClients() {
         QFETCH(QString, program);
@@ -262,26 +264,6 @@ private Q_SLOTS:
         QTRY_COMPARE(m_backend->mainWindow(pid), std::optional<WindowRef>(created[1]));
         QCOMPARE(m_backend->mainWindow(999999), std::nullopt);
         QCOMPARE(m_backend->windows(999999), std::optional(QList<WindowRef>{}));
-    }
-
-    // Process ids come from _NET_WM_PID when the client is local, else from the server (XRes).
-    void processIds_data() {
-        QTest::addColumn<QString>("program");
-        QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("xlogo, XRes only") << u"xlogo"_s << QStringList{};
-        QTest::newRow("xterm, _NET_WM_PID") << u"xterm"_s << QStringList{};
-        QTest::newRow("no _NET_WM_PID") << u"testclient"_s << QStringList{u"normal,nopid"_s};
-    }
-    void processIds() {
-        QFETCH(QString, program);
-        QFETCH(QStringList, arguments);
-        TestClients clients;
-        QProcess* process = program == "testclient"_L1 ? clients.startTestClient(arguments)
-                                                       : clients.start(program, arguments);
-        QVERIFY(process);
-        const WindowRef w = waitForWindow(TestClients::pid(process));
-        QVERIFY(w);
-        QCOMPARE(m_backend->pid(w), TestClients::pid(process));
     }
 
     // Sizes a window takes, in outer-frame terms, from its size hints.
