@@ -1,0 +1,139 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QPointF>
+
+#include <xcb/xcb.h>
+
+#include <array>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QSocketNotifier;
+
+// Frees an xcb reply when it goes out of scope.
+struct XcbFree {
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T>
+using XcbReply = std::unique_ptr<T, XcbFree>;
+
+// The atoms the X11 backends use, interned once per connection.
+enum class Atom {
+    NetSupported,
+    NetSupportingWmCheck,
+    NetClientList,
+    NetClientListStacking,
+    NetActiveWindow,
+    NetWmPid,
+    NetWmState,
+    NetWmStateMaximizedVert,
+    NetWmStateMaximizedHorz,
+    NetWmStateFullscreen,
+    NetWmStateSkipTaskbar,
+    NetWmWindowType,
+    NetWmWindowTypeNormal,
+    NetWmWindowTypeDialog,
+    NetWmWindowTypeDock,
+    NetWmWindowTypeDesktop,
+    NetWmWindowTypeSplash,
+    NetWmWindowTypeUtility,
+    NetWmWindowTypeToolbar,
+    NetWmWindowTypeMenu,
+    NetWmIcon,
+    NetFrameExtents,
+    GtkFrameExtents,
+    NetMoveresizeWindow,
+    Count
+};
+
+// Kestrune's own connection to the X server, separate from the toolkit's. Events are read on the main
+// loop and handed to every registered handler, never from inside a request: a backend call that waits
+// for a reply only queues the events it meets, and they are delivered on the next turn of the loop.
+class X11Connection : public QObject {
+    Q_OBJECT
+
+public:
+    using EventHandler = std::function<bool(const xcb_generic_event_t*)>;
+
+    // Connects to displayName (the environment's DISPLAY when empty); null when no server answers.
+    static std::unique_ptr<X11Connection> open(const QByteArray& displayName = {});
+    ~X11Connection() override;
+
+    xcb_connection_t* xcb() const { return m_xcb; }
+    xcb_window_t root() const { return m_root; }
+    xcb_atom_t atom(Atom which) const { return m_atoms[static_cast<size_t>(which)]; }
+    // Whether the server has RandR 1.5 or later, and the code of its first event (ScreenChangeNotify).
+    // This connection selects screen, CRTC and output changes on the root window; another selection of
+    // RandR input on the root through it replaces that mask, so select on a window of your own instead.
+    bool hasRandr() const { return m_hasRandr; }
+    uint8_t randrFirstEvent() const { return m_randrFirstEvent; }
+    // False once the server has gone away; every request then fails quietly.
+    bool isConnected() const;
+
+    // Adds an event handler; every event read from the server reaches every handler. Returns an id for
+    // removeEventHandler.
+    int addEventHandler(EventHandler handler);
+    void removeEventHandler(int id);
+    // Adds to the events selected on the root window (the masks of all parts are combined).
+    void selectRootEvents(uint32_t mask);
+    // Adds to the events selected on another client's window; quietly nothing when it is gone.
+    void selectWindowEvents(xcb_window_t window, uint32_t mask);
+
+    // Reads whatever the server has sent without blocking and queues it for delivery on the next turn
+    // of the event loop. Called after every blocking reply.
+    void drain();
+    // Blocks until an event for which matches() is true arrives or the deadline passes; every event
+    // read meanwhile is still delivered to the handlers later. True when one matched.
+    // Only events queued from the count since onwards are considered (see eventCount()).
+    bool waitForEvent(const std::function<bool(const xcb_generic_event_t*)>& matches,
+                      std::chrono::steady_clock::time_point deadline, quint64 since);
+    // How many events have been read so far; marks a point to wait from.
+    quint64 eventCount() const { return m_eventCount; }
+    void flush();
+
+    // A property's raw value; none when the window is gone or the property is absent.
+    xcb_get_property_cookie_t requestProperty(xcb_window_t window, xcb_atom_t property, xcb_atom_t type,
+                                              uint32_t longLength = 1024);
+    std::optional<QByteArray> propertyReply(xcb_get_property_cookie_t cookie, int* format = nullptr);
+    // The value of a 32-bit list property (CARDINAL, WINDOW, ATOM); none when absent or of another format.
+    std::optional<QList<uint32_t>> propertyList(xcb_get_property_cookie_t cookie);
+
+    // The primary monitor's top-left corner on the root window, kept until the monitors change.
+    QPointF primaryOrigin();
+    // Whether this host is the one named (the WM_CLIENT_MACHINE of a window).
+    static bool isLocalHost(const QByteArray& machine);
+
+Q_SIGNALS:
+    // The server closed the connection; nothing will be read from it any more.
+    void connectionLost();
+
+private:
+    explicit X11Connection(xcb_connection_t* connection, int screenNumber);
+    void readAvailable();
+    void queue(xcb_generic_event_t* event);
+    void scheduleDelivery();
+    void deliver();
+    void checkConnection();
+
+    xcb_connection_t* m_xcb = nullptr;
+    xcb_window_t m_root = XCB_NONE;
+    std::array<xcb_atom_t, static_cast<size_t>(Atom::Count)> m_atoms{};
+    QSocketNotifier* m_notifier = nullptr;
+    std::map<int, EventHandler> m_handlers;
+    int m_nextHandlerId = 1;
+    uint32_t m_rootMask = 0;
+    std::vector<XcbReply<xcb_generic_event_t>> m_pending;
+    quint64 m_eventCount = 0;
+    bool m_deliveryScheduled = false;
+    bool m_lost = false;
+    uint8_t m_randrFirstEvent = 0;
+    bool m_hasRandr = false;
+    std::optional<QPointF> m_primaryOrigin;
+};

@@ -1,0 +1,395 @@
+#include "platform/x11/X11WindowBackend.h"
+
+#include "platform/x11/X11WindowInfo.h"
+
+#include <QtMath>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long to wait for the window manager to take a window out of the maximized or full-screen state.
+constexpr std::chrono::milliseconds stateChangeTimeout{150};
+
+// _NET_MOVERESIZE_WINDOW flags: NorthWest gravity, which fields are set, and "from a pager or tool".
+constexpr uint32_t gravityNorthWest = 1;
+constexpr uint32_t moveResizeX = 1u << 8;
+constexpr uint32_t moveResizeY = 1u << 9;
+constexpr uint32_t moveResizeWidth = 1u << 10;
+constexpr uint32_t moveResizeHeight = 1u << 11;
+constexpr uint32_t sourceTool = 2;
+
+// WM_NORMAL_HINTS flags and field positions.
+constexpr uint32_t hintMinSize = 16;
+constexpr uint32_t hintMaxSize = 32;
+constexpr uint32_t hintResizeInc = 64;
+constexpr uint32_t hintBaseSize = 256;
+
+int toCoordinate(double value) {
+    return static_cast<int>(std::clamp(std::round(value), -32768.0, 32767.0));
+}
+uint32_t toExtent(double value) {
+    return static_cast<uint32_t>(std::clamp(std::round(value), 1.0, 32767.0));
+}
+
+QMarginsF marginsFrom(const std::optional<QList<uint32_t>>& values) {
+    // Extents are CARDINAL[4] left, right, top, bottom; anything else reads as no extents.
+    if (!values || values->size() < 4)
+        return {};
+    auto v = [&](int i) { return static_cast<double>(std::min<uint32_t>(values->at(i), 10000)); };
+    return QMarginsF(v(0), v(2), v(1), v(3));
+}
+
+bool near(double a, double b) {
+    return std::abs(a - b) <= 1.0;
+}
+
+void sendRootMessage(X11Connection& x, xcb_window_t window, xcb_atom_t type,
+                     const std::array<uint32_t, 5>& data) {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = type;
+    std::copy(data.begin(), data.end(), event.data.data32);
+    xcb_send_event(x.xcb(), 0, x.root(),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&event));
+}
+
+} // namespace
+
+X11WindowBackend::X11WindowBackend(X11Connection& connection)
+    : m_x(connection) {}
+
+QList<xcb_window_t> X11WindowBackend::windowsTopmostFirst(Pid pid, xcb_window_t* active) const {
+    auto stackingCookie =
+        m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetClientListStacking), XCB_ATOM_WINDOW, 1u << 16);
+    auto clientsCookie =
+        m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetClientList), XCB_ATOM_WINDOW, 1u << 16);
+    auto activeCookie = m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetActiveWindow), XCB_ATOM_WINDOW, 1);
+    auto stacking = m_x.propertyList(stackingCookie);
+    const auto clients = m_x.propertyList(clientsCookie);
+    const auto activeList = m_x.propertyList(activeCookie);
+    // X11: a window manager that keeps no stacking list still lists its clients, oldest first.
+    if (!stacking)
+        stacking = clients;
+    if (active)
+        *active = activeList && !activeList->isEmpty() ? activeList->first() : XCB_NONE;
+    QList<xcb_window_t> found;
+    if (!stacking)
+        return found;
+    for (const X11WindowInfo& info : X11WindowInfo::read(m_x, *stacking)) {
+        if (info.isApplicationWindow() && info.pid == pid)
+            found.prepend(info.window); // the stacking list runs bottom to top
+    }
+    return found;
+}
+
+std::optional<WindowRef> X11WindowBackend::mainWindow(Pid pid) const {
+    if (pid <= 0)
+        return std::nullopt;
+    xcb_window_t active = XCB_NONE;
+    const QList<xcb_window_t> list = windowsTopmostFirst(pid, &active);
+    if (list.isEmpty())
+        return std::nullopt;
+    return list.contains(active) ? active : list.first();
+}
+
+std::optional<QList<WindowRef>> X11WindowBackend::windows(Pid pid) const {
+    if (pid <= 0 || !m_x.isConnected())
+        return std::nullopt;
+    QList<WindowRef> refs;
+    for (xcb_window_t w : windowsTopmostFirst(pid, nullptr))
+        refs.append(w);
+    return refs;
+}
+
+std::optional<QString> X11WindowBackend::subrole(WindowRef window) const {
+    if (!isValidWindow(window))
+        return std::nullopt;
+    const auto infos = X11WindowInfo::read(m_x, {static_cast<xcb_window_t>(window)});
+    if (!infos.first().exists)
+        return std::nullopt;
+    return infos.first().subrole(m_x);
+}
+
+Pid X11WindowBackend::pid(WindowRef window) const {
+    if (!isValidWindow(window))
+        return 0;
+    return X11WindowInfo::read(m_x, {static_cast<xcb_window_t>(window)}).first().pid;
+}
+
+std::optional<X11WindowBackend::Frame> X11WindowBackend::readFrame(xcb_window_t window,
+                                                                   bool withWmFacts) const {
+    xcb_connection_t* c = m_x.xcb();
+    auto geometryCookie = xcb_get_geometry(c, window);
+    auto translateCookie = xcb_translate_coordinates(c, window, m_x.root(), 0, 0);
+    auto decorCookie = m_x.requestProperty(window, m_x.atom(Atom::NetFrameExtents), XCB_ATOM_CARDINAL, 4);
+    auto shadowCookie = m_x.requestProperty(window, m_x.atom(Atom::GtkFrameExtents), XCB_ATOM_CARDINAL, 4);
+    xcb_get_property_cookie_t stateCookie{}, supportedCookie{};
+    if (withWmFacts) {
+        stateCookie = m_x.requestProperty(window, m_x.atom(Atom::NetWmState), XCB_ATOM_ATOM);
+        supportedCookie = m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetSupported), XCB_ATOM_ATOM, 4096);
+    }
+
+    xcb_generic_error_t* error = nullptr;
+    XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, &error));
+    std::free(std::exchange(error, nullptr));
+    XcbReply<xcb_translate_coordinates_reply_t> origin(
+        xcb_translate_coordinates_reply(c, translateCookie, &error));
+    std::free(error);
+    Frame frame;
+    frame.decor = marginsFrom(m_x.propertyList(decorCookie));
+    frame.shadow = marginsFrom(m_x.propertyList(shadowCookie));
+    if (withWmFacts) {
+        frame.states = m_x.propertyList(stateCookie).value_or(QList<uint32_t>{});
+        const auto supported = m_x.propertyList(supportedCookie).value_or(QList<uint32_t>{});
+        frame.moveResizeSupported = supported.contains(m_x.atom(Atom::NetMoveresizeWindow));
+    }
+    m_x.drain();
+    if (!geometry || !origin)
+        return std::nullopt;
+
+    const double bw = geometry->border_width;
+    const QMarginsF& d = frame.decor;
+    const QMarginsF& s = frame.shadow;
+    frame.outer = QRectF(origin->dst_x - bw - d.left() + s.left(), origin->dst_y - bw - d.top() + s.top(),
+                         geometry->width + d.left() + d.right() - s.left() - s.right(),
+                         geometry->height + d.top() + d.bottom() - s.top() - s.bottom());
+    return frame;
+}
+
+std::optional<QRectF> X11WindowBackend::settledFrame(xcb_window_t window) const {
+    auto pending = m_pending.find(window);
+    if (pending == m_pending.end()) {
+        const auto frame = readFrame(window);
+        return frame ? std::optional(frame->outer) : std::nullopt;
+    }
+    const Pending expected = *pending;
+    m_pending.erase(pending);
+    // X11: the window manager carries out a request asynchronously (openbox: 2-4 ms) and a refused one
+    // produces no event at all. Re-read as the window's events come in, until it matches or time is up.
+    const auto concernsWindow = [window](const xcb_generic_event_t* event) {
+        switch (event->response_type & 0x7f) {
+        case XCB_CONFIGURE_NOTIFY:
+            return reinterpret_cast<const xcb_configure_notify_event_t*>(event)->window == window;
+        case XCB_PROPERTY_NOTIFY:
+            return reinterpret_cast<const xcb_property_notify_event_t*>(event)->window == window;
+        case XCB_DESTROY_NOTIFY:
+            return reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window == window;
+        case XCB_UNMAP_NOTIFY:
+            return reinterpret_cast<const xcb_unmap_notify_event_t*>(event)->window == window;
+        default:
+            return false;
+        }
+    };
+    for (;;) {
+        const quint64 since = m_x.eventCount();
+        const auto frame = readFrame(window);
+        if (!frame)
+            return std::nullopt;
+        const QRectF& r = frame->outer;
+        const bool placed = !expected.position ||
+                            (near(r.x(), expected.position->x()) && near(r.y(), expected.position->y()));
+        const bool sized = !expected.size || (near(r.width(), expected.size->width()) &&
+                                              near(r.height(), expected.size->height()));
+        if ((placed && sized) || Clock::now() >= expected.deadline)
+            return r;
+        if (!m_x.waitForEvent(concernsWindow, expected.deadline, since)) {
+            const auto last = readFrame(window);
+            return last ? std::optional(last->outer) : std::nullopt;
+        }
+    }
+}
+
+std::optional<QPointF> X11WindowBackend::position(WindowRef window) const {
+    if (!isValidWindow(window))
+        return std::nullopt;
+    const auto frame = settledFrame(static_cast<xcb_window_t>(window));
+    if (!frame)
+        return std::nullopt;
+    return frame->topLeft() - m_x.primaryOrigin();
+}
+
+std::optional<QSizeF> X11WindowBackend::size(WindowRef window) const {
+    if (!isValidWindow(window))
+        return std::nullopt;
+    const auto frame = settledFrame(static_cast<xcb_window_t>(window));
+    if (!frame)
+        return std::nullopt;
+    return frame->size();
+}
+
+void X11WindowBackend::setPosition(WindowRef window, QPointF position) {
+    if (isValidWindow(window) && std::isfinite(position.x()) && std::isfinite(position.y()))
+        moveResize(static_cast<xcb_window_t>(window), position + m_x.primaryOrigin(), std::nullopt);
+}
+
+void X11WindowBackend::setSize(WindowRef window, QSizeF size) {
+    if (isValidWindow(window) && std::isfinite(size.width()) && std::isfinite(size.height()))
+        moveResize(static_cast<xcb_window_t>(window), std::nullopt, size);
+}
+
+std::optional<X11WindowBackend::Frame> X11WindowBackend::leaveMaximizedState(xcb_window_t window,
+                                                                             Frame frame) {
+    const xcb_atom_t vert = m_x.atom(Atom::NetWmStateMaximizedVert);
+    const xcb_atom_t horz = m_x.atom(Atom::NetWmStateMaximizedHorz);
+    const xcb_atom_t full = m_x.atom(Atom::NetWmStateFullscreen);
+    const auto constrained = [&](const QList<xcb_atom_t>& states) {
+        return states.contains(vert) || states.contains(horz) || states.contains(full);
+    };
+    if (!constrained(frame.states))
+        return frame;
+    // X11: maximized and full-screen windows ignore moves (openbox, mutter, KWin): leave those states first.
+    const quint64 since = m_x.eventCount();
+    constexpr uint32_t remove = 0;
+    if (frame.states.contains(vert) || frame.states.contains(horz))
+        sendRootMessage(m_x, window, m_x.atom(Atom::NetWmState), {remove, vert, horz, sourceTool, 0});
+    if (frame.states.contains(full))
+        sendRootMessage(m_x, window, m_x.atom(Atom::NetWmState), {remove, full, 0, sourceTool, 0});
+    const auto deadline = Clock::now() + stateChangeTimeout;
+    const auto stateChanged = [&](const xcb_generic_event_t* event) {
+        if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
+            return false;
+        const auto* property = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+        return property->window == window && property->atom == m_x.atom(Atom::NetWmState);
+    };
+    quint64 from = since;
+    for (;;) {
+        const bool changed = m_x.waitForEvent(stateChanged, deadline, from);
+        from = m_x.eventCount();
+        auto next = readFrame(window, true);
+        if (!next)
+            return std::nullopt;
+        if (!constrained(next->states)) {
+            // The extents shrink with the state and are set just after it: give them a moment.
+            const auto extentsChanged = [&](const xcb_generic_event_t* event) {
+                if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
+                    return false;
+                const auto* property = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+                return property->window == window && property->atom == m_x.atom(Atom::NetFrameExtents);
+            };
+            if (m_x.waitForEvent(extentsChanged,
+                                 std::min(deadline, Clock::now() + std::chrono::milliseconds(10)), since))
+                next = readFrame(window, true);
+            return next;
+        }
+        if (!changed)
+            return next; // the window manager keeps the state; the move is tried all the same
+    }
+}
+
+void X11WindowBackend::moveResize(xcb_window_t window, std::optional<QPointF> position,
+                                  std::optional<QSizeF> size) {
+    auto frame = readFrame(window, true);
+    if (!frame)
+        return;
+    // Our own mask on the window: its configure and property changes tell when a write has landed.
+    m_x.selectWindowEvents(window, XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE);
+    frame = leaveMaximizedState(window, *frame);
+    if (!frame)
+        return;
+
+    const QMarginsF& d = frame->decor;
+    const QMarginsF& s = frame->shadow;
+    // The window manager places the frame's corner at (x, y) and sizes the client window; a client-side
+    // decorated window is its own frame, shadow included.
+    uint32_t flags = gravityNorthWest | (sourceTool << 12);
+    int x = 0, y = 0;
+    uint32_t width = 0, height = 0;
+    if (position) {
+        flags |= moveResizeX | moveResizeY;
+        x = toCoordinate(position->x() - s.left());
+        y = toCoordinate(position->y() - s.top());
+    }
+    QSizeF clientSize;
+    if (size) {
+        flags |= moveResizeWidth | moveResizeHeight;
+        clientSize = QSizeF(size->width() - d.left() - d.right() + s.left() + s.right(),
+                            size->height() - d.top() - d.bottom() + s.top() + s.bottom());
+        width = toExtent(clientSize.width());
+        height = toExtent(clientSize.height());
+    }
+
+    if (frame->moveResizeSupported) {
+        sendRootMessage(m_x, window, m_x.atom(Atom::NetMoveresizeWindow),
+                        {flags, static_cast<uint32_t>(x), static_cast<uint32_t>(y), width, height});
+    } else {
+        // X11: without _NET_MOVERESIZE_WINDOW the window manager still sees the client's own request.
+        uint16_t mask = 0;
+        QList<uint32_t> values;
+        if (position) {
+            mask |= XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y;
+            values << static_cast<uint32_t>(x) << static_cast<uint32_t>(y);
+        }
+        if (size) {
+            mask |= XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT;
+            values << width << height;
+        }
+        xcb_discard_reply(m_x.xcb(),
+                          xcb_configure_window_checked(m_x.xcb(), window, mask, values.constData()).sequence);
+    }
+    m_x.flush();
+
+    // Writes that were never read back (a live preview) leave entries behind: drop the old ones.
+    const auto now = Clock::now();
+    m_pending.removeIf([now](const auto& entry) { return entry.value().deadline < now; });
+    Pending& pending = m_pending[window];
+    pending.deadline = now + settleTimeout;
+    if (position)
+        pending.position = QPointF(x + s.left(), y + s.top());
+    if (size) {
+        const QSizeF accepted = acceptableClientSize(window, QSizeF(width, height));
+        pending.size = QSizeF(accepted.width() + d.left() + d.right() - s.left() - s.right(),
+                              accepted.height() + d.top() + d.bottom() - s.top() - s.bottom());
+    }
+}
+
+QSizeF X11WindowBackend::constrainToSizeHints(const QList<uint32_t>& hints, QSizeF client) {
+    const uint32_t flags = hints.value(0);
+    auto field = [&](int i) { return static_cast<double>(static_cast<int32_t>(hints.value(i))); };
+    auto constrain = [&](double value, int minIndex, int maxIndex, int incIndex, int baseIndex) {
+        const bool hasMin = (flags & hintMinSize) && field(minIndex) > 0;
+        const bool hasBase = (flags & hintBaseSize) && field(baseIndex) >= 0;
+        // Missing base and minimum stand in for each other, as every window manager treats them.
+        const double base = hasBase ? field(baseIndex) : hasMin ? field(minIndex) : 0;
+        const double min = hasMin ? field(minIndex) : hasBase ? field(baseIndex) : 1;
+        if ((flags & hintMaxSize) && field(maxIndex) > 0)
+            value = std::min(value, field(maxIndex));
+        value = std::max(value, min);
+        if ((flags & hintResizeInc) && field(incIndex) > 1 && value > base)
+            value = base + std::floor((value - base) / field(incIndex)) * field(incIndex);
+        return std::max(value, 1.0);
+    };
+    // WM_SIZE_HINTS: flags, x, y, w, h, min w/h (5, 6), max w/h (7, 8), inc w/h (9, 10), aspect (11-14),
+    // base w/h (15, 16), gravity.
+    return QSizeF(constrain(std::round(client.width()), 5, 7, 9, 15),
+                  constrain(std::round(client.height()), 6, 8, 10, 16));
+}
+
+QSizeF X11WindowBackend::acceptableClientSize(xcb_window_t window, QSizeF client) const {
+    auto cookie = m_x.requestProperty(window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 18);
+    const auto hints = m_x.propertyList(cookie);
+    m_x.drain();
+    return constrainToSizeHints(hints.value_or(QList<uint32_t>{}), client);
+}
+
+QSizeF X11WindowBackend::nearestAcceptableSize(WindowRef window, QSizeF requested) const {
+    if (!isValidWindow(window) || !std::isfinite(requested.width()) || !std::isfinite(requested.height()))
+        return requested;
+    const auto w = static_cast<xcb_window_t>(window);
+    const auto frame = readFrame(w);
+    if (!frame)
+        return requested;
+    const QMarginsF& d = frame->decor;
+    const QMarginsF& s = frame->shadow;
+    const QSizeF client(requested.width() - d.left() - d.right() + s.left() + s.right(),
+                        requested.height() - d.top() - d.bottom() + s.top() + s.bottom());
+    const QSizeF accepted = acceptableClientSize(w, client);
+    return QSizeF(accepted.width() + d.left() + d.right() - s.left() - s.right(),
+                  accepted.height() + d.top() + d.bottom() - s.top() - s.bottom());
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "platform/WindowBackend.h"
+#include "platform/x11/X11Connection.h"
+
+#include <QHash>
+#include <QMarginsF>
+#include <QRectF>
+
+#include <chrono>
+
+// Other applications' windows on an X11 desktop with an EWMH window manager. Frames are the outer frames
+// the user sees (decorations included, client-side shadows excluded), shifted so that the primary
+// monitor's top-left corner is the origin.
+class X11WindowBackend : public WindowBackend {
+public:
+    explicit X11WindowBackend(X11Connection& connection);
+
+    std::optional<WindowRef> mainWindow(Pid pid) const override;
+    std::optional<QList<WindowRef>> windows(Pid pid) const override;
+    std::optional<QString> subrole(WindowRef window) const override;
+    std::optional<QPointF> position(WindowRef window) const override;
+    std::optional<QSizeF> size(WindowRef window) const override;
+    void setPosition(WindowRef window, QPointF position) override;
+    void setSize(WindowRef window, QSizeF size) override;
+    QSizeF nearestAcceptableSize(WindowRef window, QSizeF requested) const override;
+    Pid pid(WindowRef window) const override;
+
+    // The client size a window with these WM_NORMAL_HINTS accepts for the requested one: clamped to its
+    // minimum and maximum, then rounded down to its size increments, as window managers do.
+    static QSizeF constrainToSizeHints(const QList<uint32_t>& hints, QSizeF client);
+
+    // How long a read right after a write waits for the window manager to carry it out.
+    static constexpr std::chrono::milliseconds settleTimeout{40};
+
+private:
+    // The facts behind one outer frame, all read in one round trip.
+    struct Frame {
+        QRectF outer;     // root coordinates
+        QMarginsF decor;  // _NET_FRAME_EXTENTS: what the window manager adds
+        QMarginsF shadow; // _GTK_FRAME_EXTENTS: invisible margins inside a client-side-decorated window
+        QList<xcb_atom_t> states;
+        bool moveResizeSupported = false;
+    };
+    // A write the window manager may not have carried out yet.
+    struct Pending {
+        std::chrono::steady_clock::time_point deadline;
+        std::optional<QPointF> position; // root coordinates
+        std::optional<QSizeF> size;      // the nearest acceptable outer size
+    };
+
+    std::optional<Frame> readFrame(xcb_window_t window, bool withWmFacts = false) const;
+    std::optional<QRectF> settledFrame(xcb_window_t window) const;
+    void moveResize(xcb_window_t window, std::optional<QPointF> position, std::optional<QSizeF> size);
+    std::optional<Frame> leaveMaximizedState(xcb_window_t window, Frame frame);
+    QSizeF acceptableClientSize(xcb_window_t window, QSizeF client) const;
+    QList<xcb_window_t> windowsTopmostFirst(Pid pid, xcb_window_t* active) const;
+    static bool isValidWindow(WindowRef window) { return window > 0 && window <= 0x1fffffffu; }
+
+    X11Connection& m_x;
+    mutable QHash<xcb_window_t, Pending> m_pending;
+};

@@ -1,0 +1,105 @@
+#include "X11TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QRegularExpression>
+
+using namespace Qt::StringLiterals;
+
+TestClients::~TestClients() {
+    for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it)
+        stop(it->get());
+}
+
+QProcess* TestClients::start(const QString& program, const QStringList& arguments) {
+    auto process = std::make_unique<QProcess>();
+    process->setProcessChannelMode(QProcess::SeparateChannels);
+    process->setStandardErrorFile(QProcess::nullDevice());
+    process->start(program, arguments);
+    if (!process->waitForStarted(5000))
+        return nullptr;
+    m_processes.push_back(std::move(process));
+    return m_processes.back().get();
+}
+
+QProcess* TestClients::startTestClient(const QStringList& kinds, const QString& windowClass) {
+    auto process = std::make_unique<QProcess>();
+    if (!windowClass.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"KTEST_CLASS"_s, windowClass);
+        process->setProcessEnvironment(env);
+    }
+    process->start(QCoreApplication::applicationDirPath() + u"/kestrune_testclient"_s, kinds);
+    if (!process->waitForStarted(5000))
+        return nullptr;
+    m_processes.push_back(std::move(process));
+    return m_processes.back().get();
+}
+
+void TestClients::stop(QProcess* process) {
+    if (!process || process->state() == QProcess::NotRunning)
+        return;
+    process->terminate(); // SIGTERM to this process id only
+    if (!process->waitForFinished(3000)) {
+        process->kill();
+        process->waitForFinished(3000);
+    }
+}
+
+QString runTool(const QString& program, const QStringList& arguments) {
+    QProcess tool;
+    tool.setStandardErrorFile(QProcess::nullDevice());
+    tool.start(program, arguments);
+    if (!tool.waitForFinished(5000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
+        return {};
+    return QString::fromLocal8Bit(tool.readAllStandardOutput());
+}
+
+int runQuietly(const QString& program, const QStringList& arguments) {
+    QProcess tool;
+    tool.setStandardOutputFile(QProcess::nullDevice());
+    tool.setStandardErrorFile(QProcess::nullDevice());
+    tool.start(program, arguments);
+    if (!tool.waitForFinished(5000) || tool.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return tool.exitCode();
+}
+
+namespace {
+
+int field(const QString& text, const QString& label) {
+    const QRegularExpression pattern(QRegularExpression::escape(label) + uR"(:\s*(-?\d+))"_s);
+    const auto match = pattern.match(text);
+    return match.hasMatch() ? match.captured(1).toInt() : 0;
+}
+
+} // namespace
+
+std::optional<QRectF> measuredOuterFrame(quint64 window) {
+    const QString tree = runTool(u"xwininfo"_s, {u"-tree"_s, u"-id"_s, QString::number(window)});
+    const auto parent = QRegularExpression(uR"(Parent window id: (0x[0-9a-f]+))"_s).match(tree);
+    if (!parent.hasMatch())
+        return std::nullopt;
+    const QString info = runTool(u"xwininfo"_s, {u"-id"_s, parent.captured(1)});
+    if (info.isEmpty())
+        return std::nullopt;
+    const int border = field(info, u"Border width"_s);
+    return QRectF(field(info, u"Absolute upper-left X"_s) - border,
+                  field(info, u"Absolute upper-left Y"_s) - border, field(info, u"Width"_s) + 2 * border,
+                  field(info, u"Height"_s) + 2 * border);
+}
+
+QList<quint64> readTestClientWindows(QProcess* process, int count, int timeoutMs) {
+    QList<quint64> windows;
+    const QDeadlineTimer deadline(timeoutMs);
+    while (windows.size() < count && !deadline.hasExpired()) {
+        if (!process->canReadLine() && !process->waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+            break;
+        while (process->canReadLine()) {
+            const QString line = QString::fromLatin1(process->readLine()).trimmed();
+            if (line.startsWith(u"window "_s))
+                windows.append(line.mid(7).toULongLong(nullptr, 16));
+        }
+    }
+    return windows;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QProcess>
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+// The X clients a test starts, stopped by process id in reverse order when the test ends.
+class TestClients {
+public:
+    TestClients() = default;
+    TestClients(const TestClients&) = delete;
+    TestClients& operator=(const TestClients&) = delete;
+    ~TestClients();
+
+    // Starts program; null when it could not be started.
+    QProcess* start(const QString& program, const QStringList& arguments = {});
+    // Our own test client (tests/x11/testclient.cpp) with the given window kinds.
+    QProcess* startTestClient(const QStringList& kinds, const QString& windowClass = {});
+    // Stops one client and waits for it to be gone.
+    static void stop(QProcess* process);
+    static qint32 pid(const QProcess* process) { return static_cast<qint32>(process->processId()); }
+
+private:
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+};
+
+// Runs a command-line tool to its end and returns what it printed; empty when it failed.
+QString runTool(const QString& program, const QStringList& arguments);
+
+// Runs a tool to its end with its output discarded; its exit code, -1 when it did not run.
+int runQuietly(const QString& program, const QStringList& arguments);
+
+// The outer frame of a client window measured without our code: the geometry of the window manager's
+// frame window around it (openbox reparents each client into exactly one frame), border included.
+std::optional<QRectF> measuredOuterFrame(quint64 window);
+
+// Reads window ids printed by the test client ("window 0x...") until count are known or time is up.
+QList<quint64> readTestClientWindows(QProcess* process, int count, int timeoutMs = 5000);

@@ -1,0 +1,390 @@
+#include "X11TestSupport.h"
+
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11WindowBackend.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+int messagesSeen = 0;
+void countMessages(QtMsgType, const QMessageLogContext&, const QString&) {
+    ++messagesSeen;
+}
+
+} // namespace
+
+// Reads and writes real windows under openbox and checks them against xwininfo and xprop.
+class TestX11WindowBackend : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<X11Connection> m_x;
+    std::unique_ptr<X11WindowBackend> m_backend;
+
+    std::optional<QRectF> frame(WindowRef w) const {
+        const auto position = m_backend->position(w);
+        const auto size = m_backend->size(w);
+        if (!position || !size)
+            return std::nullopt;
+        return QRectF(*position, *size);
+    }
+    // The first window of pid our backend reports, waiting for it to be managed.
+    WindowRef waitForWindow(Pid pid) const {
+        WindowRef found = 0;
+        [&] { QTRY_VERIFY_WITH_TIMEOUT((found = m_backend->mainWindow(pid).value_or(0)) != 0, 5000); }();
+        return found;
+    }
+    void writePass(WindowRef w, const QRectF& r) {
+        m_backend->setPosition(w, r.topLeft());
+        m_backend->setSize(w, r.size());
+        m_backend->setPosition(w, r.topLeft());
+    }
+    // As a verified move does it: a freshly started client may still resize itself, and a loaded machine
+    // may delay the window manager past one read; up to five passes. The frame read after the last one.
+    std::optional<QRectF> moveVerified(WindowRef w, const QRectF& target, QSizeF accepted) {
+        std::optional<QRectF> landed;
+        for (int pass = 0; pass < 5; ++pass) {
+            writePass(w, target);
+            landed = frame(w);
+            if (landed && landed->topLeft() == target.topLeft() && landed->size() == accepted)
+                break;
+            QTest::qSleep(40);
+        }
+        return landed;
+    }
+
+private Q_SLOTS:
+    void init() {
+        m_x = X11Connection::open();
+        QVERIFY(m_x);
+        m_backend = std::make_unique<X11WindowBackend>(*m_x);
+    }
+    void cleanup() {
+        m_backend.reset();
+        m_x.reset();
+    }
+
+    // What we read as a window's frame is the window manager's frame around it, decorations included;
+    // the owner comes from _NET_WM_PID (xterm) or from the server (xlogo and our client set none).
+    void readsTheOuterFrameOfRealClients_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("xlogo") << u"xlogo"_s << QStringList{u"-geometry"_s, u"200x150+100+80"_s};
+        QTest::newRow("xterm") << u"xterm"_s << QStringList{u"-geometry"_s, u"60x20+300+200"_s};
+        QTest::newRow("client-side decorations, no _NET_WM_PID")
+            << u"testclient"_s << QStringList{u"normal,csd,nopid"_s};
+    }
+    void readsTheOuterFrameOfRealClients() {
+        QFETCH(QString, program);
+        QFETCH(QStringList, arguments);
+        TestClients clients;
+        QProcess* process = program == "testclient"_L1 ? clients.startTestClient(arguments)
+                                                       : clients.start(program, arguments);
+        QVERIFY(process);
+        const WindowRef w = waitForWindow(TestClients::pid(process));
+        QVERIFY(w);
+        auto measured = measuredOuterFrame(w);
+        QVERIFY(measured);
+        if (program == "testclient"_L1)
+            measured = measured->adjusted(10, 8, -10, -12); // the shadow margin is not part of the frame
+        QTRY_COMPARE_WITH_TIMEOUT(frame(w), measured, 2000);
+        QCOMPARE(m_backend->pid(w), TestClients::pid(process));
+        QCOMPARE(m_backend->subrole(w), standardWindowSubrole);
+    }
+
+    // A written frame is where openbox puts the window, exactly, or to the size increment for xterm.
+    void writtenFramesLand_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QRectF>("target");
+        QTest::newRow("xlogo") << u"xlogo"_s << QRectF(120, 90, 420, 310);
+        QTest::newRow("xlogo at the origin") << u"xlogo"_s << QRectF(0, 0, 250, 250);
+        QTest::newRow("xlogo across the right edge") << u"xlogo"_s << QRectF(1800, 700, 300, 200);
+        QTest::newRow("xterm") << u"xterm"_s << QRectF(200, 150, 500, 400);
+        QTest::newRow("client-side decorations") << u"testclient"_s << QRectF(333, 222, 444, 255);
+    }
+    void writtenFramesLand() {
+        QFETCH(QString, program);
+        QFETCH(QRectF, target);
+        TestClients clients;
+        QProcess* process = program == "testclient"_L1
+                                ? clients.startTestClient({u"normal,csd"_s})
+                                : clients.start(program, {u"-geometry"_s, u"+50+50"_s});
+        QVERIFY(process);
+        const WindowRef w = waitForWindow(TestClients::pid(process));
+        QVERIFY(w);
+
+        const QSizeF accepted = m_backend->nearestAcceptableSize(w, target.size());
+        const auto landed = moveVerified(w, target, accepted);
+        QVERIFY(landed);
+        QCOMPARE(landed->topLeft(), target.topLeft());
+        QCOMPARE(landed->size(), accepted);
+        if (program == "xterm"_L1) {
+            QVERIFY(target.width() - landed->width() < 6 && target.width() >= landed->width());
+            QVERIFY(target.height() - landed->height() < 13 && target.height() >= landed->height());
+        } else {
+            QCOMPARE(landed->size(), target.size());
+        }
+        auto measured = measuredOuterFrame(w);
+        QVERIFY(measured);
+        if (program == "testclient"_L1)
+            measured = measured->adjusted(10, 8, -10, -12);
+        QCOMPARE(*measured, *landed);
+    }
+
+    // The time of one write pass and its read-back, as the verified move does it.
+    void writePassAndReadBackTime() {
+        TestClients clients;
+        QProcess* process = clients.start(u"xlogo"_s, {u"-geometry"_s, u"+50+50"_s});
+        QVERIFY(process);
+        const WindowRef w = waitForWindow(TestClients::pid(process));
+        QVERIFY(w);
+        QList<qint64> times;
+        for (int i = 0; i < 12; ++i) {
+            const QRectF target(100 + 10 * i, 100 + 7 * i, 300 + 5 * i, 200 + 3 * i);
+            QElapsedTimer timer;
+            timer.start();
+            writePass(w, target);
+            const auto landed = frame(w);
+            times.append(timer.nsecsElapsed() / 1000);
+            QCOMPARE(landed, std::optional(target));
+        }
+        std::sort(times.begin(), times.end());
+        qInfo("write pass + read back: median %lld us, max %lld us", times.at(times.size() / 2),
+              times.last());
+    }
+
+    // Maximized and full-screen windows are taken out of that state and placed.
+    void constrainedWindowsArePlaced_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("stateAtom");
+        QTest::newRow("maximized") << u"normal,maximized"_s << u"_NET_WM_STATE_MAXIMIZED_VERT"_s;
+        QTest::newRow("full screen") << u"normal,fullscreen"_s << u"_NET_WM_STATE_FULLSCREEN"_s;
+        QTest::newRow("maximized xlogo") << u"xlogo"_s << u"_NET_WM_STATE_MAXIMIZED_HORZ"_s;
+    }
+    void constrainedWindowsArePlaced() {
+        QFETCH(QString, kind);
+        QFETCH(QString, stateAtom);
+        TestClients clients;
+        QProcess* process = kind == "xlogo"_L1 ? clients.start(kind) : clients.startTestClient({kind});
+        if (kind == "xlogo"_L1) {
+            // Maximized after mapping, through the window manager, as a pager or the title bar does it.
+            const WindowRef logo = waitForWindow(TestClients::pid(process));
+            xcb_client_message_event_t event{};
+            event.response_type = XCB_CLIENT_MESSAGE;
+            event.format = 32;
+            event.window = static_cast<xcb_window_t>(logo);
+            event.type = m_x->atom(Atom::NetWmState);
+            event.data.data32[0] = 1; // add
+            event.data.data32[1] = m_x->atom(Atom::NetWmStateMaximizedVert);
+            event.data.data32[2] = m_x->atom(Atom::NetWmStateMaximizedHorz);
+            event.data.data32[3] = 2;
+            xcb_send_event(m_x->xcb(), 0, m_x->root(),
+                           XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                           reinterpret_cast<const char*>(&event));
+            m_x->flush();
+        }
+        QVERIFY(process);
+        const WindowRef w = waitForWindow(TestClients::pid(process));
+        QVERIFY(w);
+        QTRY_VERIFY(
+            runTool(u"xprop"_s, {u"-id"_s, QString::number(w), u"_NET_WM_STATE"_s}).contains(stateAtom));
+
+        const QRectF target(300, 200, 640, 480);
+        QCOMPARE(moveVerified(w, target, target.size()), std::optional(target));
+        QVERIFY(!runTool(u"xprop"_s, {u"-id"_s, QString::number(w), u"_NET_WM_STATE"_s}).contains(stateAtom));
+        QCOMPARE(measuredOuterFrame(w), std::optional(target));
+    }
+
+    // AX space starts at the primary monitor's corner, wherever that lies on the root window.
+    void framesAreRelativeToThePrimaryMonitor() {
+        TestClients clients;
+        QProcess* process = clients.start(u"xlogo"_s, {u"-geometry"_s, u"200x150+1000+100"_s});
+        QVERIFY(process);
+        const WindowRef w = waitForWindow(TestClients::pid(process));
+        QVERIFY(w);
+        QTRY_COMPARE(frame(w), measuredOuterFrame(w));
+
+        QCOMPARE(runQuietly(u"xrandr"_s,
+                            {u"--setmonitor"_s, u"*KRIGHT"_s, u"960/254x1080/286+960+0"_s, u"screen"_s}),
+                 0);
+        QCOMPARE(
+            runQuietly(u"xrandr"_s, {u"--setmonitor"_s, u"KLEFT"_s, u"960/254x1080/286+0+0"_s, u"none"_s}),
+            0);
+        const auto restore = qScopeGuard([] {
+            runQuietly(u"xrandr"_s, {u"--delmonitor"_s, u"KLEFT"_s});
+            runQuietly(u"xrandr"_s, {u"--delmonitor"_s, u"KRIGHT"_s});
+        });
+        QTRY_COMPARE(m_backend->position(w),
+                     std::optional(measuredOuterFrame(w)->topLeft() - QPointF(960, 0)));
+
+        m_backend->setPosition(w, QPointF(-500, 40)); // on the monitor left of the primary one
+        QTRY_COMPARE(m_backend->position(w), std::optional(QPointF(-500, 40)));
+        QCOMPARE(measuredOuterFrame(w)->topLeft(), QPointF(460, 40));
+    }
+
+    // Subroles and the window list follow the window types; windows without WM_CLASS are no one's.
+    void windowKindsAndOrder() {
+        TestClients clients;
+        const QStringList kinds{u"normal"_s,  u"plain"_s,       u"dialog"_s,        u"transient"_s,
+                                u"utility"_s, u"skiptaskbar"_s, u"normal,noclass"_s};
+        QProcess* process = clients.startTestClient(kinds);
+        QVERIFY(process);
+        const QList<quint64> created = readTestClientWindows(process, static_cast<int>(kinds.size()));
+        QCOMPARE(created.size(), kinds.size());
+        const Pid pid = TestClients::pid(process);
+        QTRY_COMPARE(m_backend->windows(pid).value_or(QList<WindowRef>{}).size(), kinds.size() - 1);
+
+        const QStringList expected{standardWindowSubrole, standardWindowSubrole, dialogSubrole, dialogSubrole,
+                                   u"AXFloatingWindow"_s, u"AXFloatingWindow"_s, u"AXUnknown"_s};
+        for (qsizetype i = 0; i < kinds.size(); ++i)
+            QCOMPARE(m_backend->subrole(created[i]), std::optional(expected[i]));
+
+        // Topmost first: the stacking list read by xprop, bottom to top, reversed.
+        const QList<WindowRef> listed = *m_backend->windows(pid);
+        QVERIFY(!listed.contains(created.last()));
+        const QString stacking =
+            runTool(u"xprop"_s, {u"-root"_s, u"_NET_CLIENT_LIST_STACKING"_s}).section(u'#', 1);
+        QList<WindowRef> independent;
+        for (const QString& id : stacking.split(u',', Qt::SkipEmptyParts)) {
+            const WindowRef w = id.trimmed().toULongLong(nullptr, 16);
+            if (created.contains(w) && w != created.last())
+                independent.prepend(w);
+        }
+        QCOMPARE(listed, independent);
+
+        // The active window is the main window, wherever it is stacked.
+        QVERIFY(runQuietly(u"xdotool"_s, {u"windowactivate"_s, u"--sync"_s, QString::number(created[1])}) ==
+                0);
+        QTRY_COMPARE(m_backend->mainWindow(pid), std::optional<WindowRef>(created[1]));
+        QCOMPARE(m_backend->mainWindow(999999), std::nullopt);
+        QCOMPARE(m_backend->windows(999999), std::optional(QList<WindowRef>{}));
+    }
+
+    // Sizes a window takes, in outer-frame terms, from its size hints.
+    void nearestAcceptableSizeOfRealWindows_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QSizeF>("requested");
+        QTest::addColumn<QSizeF>("expected");
+        // openbox frame: 1, 1, 20, 5. xterm: base 4x4, steps 6x13.
+        QTest::newRow("xterm rounds down") << u"xterm"_s << QSizeF(500, 400) << QSizeF(498, 393);
+        // openbox draws no bottom handle on a window that cannot be resized: its frame is 1, 1, 20, 1.
+        QTest::newRow("fixed size") << u"normal,fixed"_s << QSizeF(800, 600) << QSizeF(302, 221);
+        QTest::newRow("steps from base") << u"normal,inc"_s << QSizeF(100, 100) << QSizeF(96, 99);
+        QTest::newRow("below minimum") << u"normal,inc"_s << QSizeF(5, 5) << QSizeF(12, 45);
+        QTest::newRow("no hints") << u"normal"_s << QSizeF(333, 444) << QSizeF(333, 444);
+    }
+    void nearestAcceptableSizeOfRealWindows() {
+        QFETCH(QString, kind);
+        QFETCH(QSizeF, requested);
+        QFETCH(QSizeF, expected);
+        TestClients clients;
+        QProcess* process = kind == "xterm"_L1 ? clients.start(kind) : clients.startTestClient({kind});
+        QVERIFY(process);
+        const WindowRef w = waitForWindow(TestClients::pid(process));
+        QVERIFY(w);
+        QCOMPARE(m_backend->nearestAcceptableSize(w, requested), expected);
+        // The window manager agrees.
+        const QPointF at = m_backend->position(w).value_or(QPointF());
+        QCOMPARE(moveVerified(w, QRectF(at, requested), expected), std::optional(QRectF(at, expected)));
+    }
+
+    // A window that goes away between the calls of a move gives neutral results, quietly.
+    void vanishedWindowGivesNeutralResults() {
+        TestClients clients;
+        QProcess* process = clients.startTestClient({u"normal"_s});
+        QVERIFY(process);
+        const WindowRef w = waitForWindow(TestClients::pid(process));
+        QVERIFY(w);
+        messagesSeen = 0;
+        const auto previous = qInstallMessageHandler(countMessages);
+        m_backend->setPosition(w, QPointF(10, 10));
+        process->kill();
+        process->waitForFinished();
+        QTRY_VERIFY(runTool(u"xwininfo"_s, {u"-id"_s, QString::number(w)}).isEmpty());
+        m_backend->setSize(w, QSizeF(300, 300));
+        m_backend->setPosition(w, QPointF(10, 10));
+        const auto position = m_backend->position(w);
+        const auto size = m_backend->size(w);
+        const auto subrole = m_backend->subrole(w);
+        const Pid owner = m_backend->pid(w);
+        const QSizeF nearest = m_backend->nearestAcceptableSize(w, QSizeF(300, 300));
+        QTest::qWait(50); // let the queued events and errors be delivered
+        qInstallMessageHandler(previous);
+        QCOMPARE(position, std::nullopt);
+        QCOMPARE(size, std::nullopt);
+        QCOMPARE(subrole, std::nullopt);
+        QCOMPARE(owner, 0);
+        QCOMPARE(nearest, QSizeF(300, 300));
+        QCOMPARE(messagesSeen, 0);
+        QVERIFY(m_x->isConnected());
+    }
+
+    // Window ids that never were, or cannot be, give neutral results too.
+    void invalidWindowIds_data() {
+        QTest::addColumn<WindowRef>("window");
+        QTest::newRow("none") << WindowRef(0);
+        QTest::newRow("unused id") << WindowRef(0x1ffffff0);
+        QTest::newRow("out of range") << WindowRef(0x100000000ull);
+    }
+    void invalidWindowIds() {
+        QFETCH(WindowRef, window);
+        m_backend->setPosition(window, QPointF(1, 1));
+        m_backend->setSize(window, QSizeF(1, 1));
+        QCOMPARE(m_backend->position(window), std::nullopt);
+        QCOMPARE(m_backend->size(window), std::nullopt);
+        QCOMPARE(m_backend->subrole(window), std::nullopt);
+        QCOMPARE(m_backend->pid(window), 0);
+        QVERIFY(m_x->isConnected());
+    }
+
+    // The size rule window managers apply: clamp to minimum and maximum, round down to the steps.
+    void sizeHintsRule_data() {
+        QTest::addColumn<QList<uint32_t>>("hints");
+        QTest::addColumn<QSizeF>("requested");
+        QTest::addColumn<QSizeF>("expected");
+        auto hints = [](uint32_t flags, QSize min, QSize max, QSize inc, QSize base) {
+            QList<uint32_t> h(18, 0);
+            h[0] = flags;
+            h[5] = uint32_t(min.width()), h[6] = uint32_t(min.height());
+            h[7] = uint32_t(max.width()), h[8] = uint32_t(max.height());
+            h[9] = uint32_t(inc.width()), h[10] = uint32_t(inc.height());
+            h[15] = uint32_t(base.width()), h[16] = uint32_t(base.height());
+            return h;
+        };
+        const uint32_t min = 16, max = 32, inc = 64, base = 256;
+        QTest::newRow("none") << QList<uint32_t>{} << QSizeF(123, 45) << QSizeF(123, 45);
+        QTest::newRow("fractions round") << QList<uint32_t>{} << QSizeF(99.6, 10.2) << QSizeF(100, 10);
+        QTest::newRow("xterm steps") << hints(min | inc | base, {10, 17}, {}, {6, 13}, {4, 4})
+                                     << QSizeF(498, 375) << QSizeF(496, 368);
+        QTest::newRow("exact step kept")
+            << hints(inc | base, {}, {}, {6, 13}, {4, 4}) << QSizeF(496, 368) << QSizeF(496, 368);
+        QTest::newRow("minimum stands in for base")
+            << hints(min | inc, {10, 10}, {}, {5, 5}, {}) << QSizeF(24, 24) << QSizeF(20, 20);
+        QTest::newRow("base stands in for minimum")
+            << hints(inc | base, {}, {}, {5, 5}, {30, 30}) << QSizeF(10, 10) << QSizeF(30, 30);
+        QTest::newRow("maximum") << hints(max, {}, {640, 480}, {}, {}) << QSizeF(800, 600)
+                                 << QSizeF(640, 480);
+        QTest::newRow("maximum then steps")
+            << hints(max | inc | base, {}, {100, 100}, {7, 7}, {0, 0}) << QSizeF(800, 600) << QSizeF(98, 98);
+        QTest::newRow("zero step ignored")
+            << hints(inc, {}, {}, {0, 0}, {}) << QSizeF(77, 66) << QSizeF(77, 66);
+        QTest::newRow("never below one") << QList<uint32_t>{} << QSizeF(-20, 0) << QSizeF(1, 1);
+        QTest::newRow("flags without fields")
+            << QList<uint32_t>{min | max | inc} << QSizeF(50, 60) << QSizeF(50, 60);
+    }
+    void sizeHintsRule() {
+        QFETCH(QList<uint32_t>, hints);
+        QFETCH(QSizeF, requested);
+        QFETCH(QSizeF, expected);
+        QCOMPARE(X11WindowBackend::constrainToSizeHints(hints, requested), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestX11WindowBackend)
+#include "tst_x11windowbackend.moc"

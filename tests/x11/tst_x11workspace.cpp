@@ -1,0 +1,258 @@
+#include "X11TestSupport.h"
+
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Workspace.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+// The running applications of a real X session: what appears, in what order, and what it is called.
+class TestX11Workspace : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<X11Connection> m_x;
+    QTemporaryDir m_data;
+
+    static std::optional<RunningApp> find(const Workspace& workspace, Pid pid) {
+        for (const RunningApp& app : workspace.runningApplications()) {
+            if (app.pid == pid)
+                return app;
+        }
+        return std::nullopt;
+    }
+    void writeFile(const QString& path, const QByteArray& text) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(m_data.isValid());
+        // Desktop entries of our own, in front of the system's.
+        writeFile(m_data.filePath(u"applications/kestrune-probe.desktop"_s),
+                  "[Desktop Entry]\nType=Application\nName=Kestrune Probe\nName[xx]=Sonde\n"
+                  "StartupWMClass=ProbeByClass\nIcon=" +
+                      m_data.filePath(u"probe.png"_s).toUtf8() + "\n");
+        writeFile(m_data.filePath(u"applications/sub/ProbeByFile.desktop"_s),
+                  "[Desktop Entry]\nName=Probe By File\nIcon=kestrune-probe-icon\n");
+        writeFile(m_data.filePath(u"applications/hidden.desktop"_s),
+                  "[Desktop Entry]\nName=Hidden Probe\nStartupWMClass=ProbeHidden\nHidden=true\n");
+        writeFile(m_data.filePath(u"applications/broken.desktop"_s), QByteArray("\xff\xfe[Desk\0top", 12));
+        QImage icon(24, 24, QImage::Format_ARGB32);
+        icon.fill(0xff00ff00u);
+        QVERIFY(icon.save(m_data.filePath(u"probe.png"_s)));
+        QDir().mkpath(m_data.filePath(u"icons/hicolor/16x16/apps"_s));
+        QDir().mkpath(m_data.filePath(u"icons/hicolor/48x48/apps"_s));
+        QVERIFY(
+            icon.scaled(16, 16).save(m_data.filePath(u"icons/hicolor/16x16/apps/kestrune-probe-icon.png"_s)));
+        QVERIFY(
+            icon.scaled(48, 48).save(m_data.filePath(u"icons/hicolor/48x48/apps/kestrune-probe-icon.png"_s)));
+        qputenv("XDG_DATA_HOME", m_data.path().toUtf8());
+        qputenv("LANGUAGE", "");
+    }
+    void init() {
+        m_x = X11Connection::open();
+        QVERIFY(m_x);
+    }
+    void cleanup() { m_x.reset(); }
+
+    // Launch before the first window's creation, termination after the last window went, for real clients.
+    void realClientsComeAndGoInOrder() {
+        X11Workspace workspace(*m_x);
+        QStringList events;
+        std::vector<std::unique_ptr<WindowObserver>> observers;
+        connect(&workspace, &Workspace::applicationLaunched, this, [&](const RunningApp& app) {
+            events << u"launch %1 %2"_s.arg(app.pid).arg(app.bundleID.value_or(u"-"_s));
+            const Pid pid = app.pid;
+            observers.push_back(workspace.observeWindowCreation(
+                pid, [&events, pid](WindowRef) { events << u"window %1"_s.arg(pid); }));
+        });
+        connect(&workspace, &Workspace::applicationTerminated, this,
+                [&](const RunningApp& app) { events << u"terminate %1"_s.arg(app.pid); });
+
+        TestClients clients;
+        QProcess* xterm = clients.start(u"xterm"_s);
+        QProcess* xlogo = clients.start(u"xlogo"_s);
+        QVERIFY(xterm && xlogo);
+        const Pid termPid = TestClients::pid(xterm), logoPid = TestClients::pid(xlogo);
+        QTRY_VERIFY_WITH_TIMEOUT(find(workspace, termPid) && find(workspace, logoPid), 5000);
+        QTRY_COMPARE(events.size(), 4);
+        const auto app = find(workspace, termPid);
+        QCOMPARE(app->bundleID, u"XTerm"_s);
+        QCOMPARE(app->localizedName, u"XTerm"_s); // from the system's desktop entry
+        QCOMPARE(app->activationPolicy, ActivationPolicy::Regular);
+        QCOMPARE(find(workspace, logoPid)->bundleID, u"XLogo"_s);
+
+        TestClients::stop(xterm);
+        TestClients::stop(xlogo);
+        QTRY_COMPARE(events.size(), 6);
+        for (Pid pid : {termPid, logoPid}) {
+            const QString p = QString::number(pid);
+            const qsizetype launch = events.indexOf(QRegularExpression(u"launch "_s + p + u" .*"_s));
+            const qsizetype window = events.indexOf(u"window "_s + p);
+            const qsizetype terminate = events.indexOf(u"terminate "_s + p);
+            QVERIFY2(launch >= 0 && launch < window && window < terminate, qPrintable(events.join(u"; ")));
+        }
+        QVERIFY(!find(workspace, termPid) && !find(workspace, logoPid));
+    }
+
+    // Later windows reach observers of their process; the process ends with its last window.
+    void laterWindowsAndLastWindow() {
+        TestClients clients;
+        QProcess* client = clients.startTestClient({u"normal"_s});
+        QVERIFY(client);
+        const Pid pid = TestClients::pid(client);
+        QCOMPARE(readTestClientWindows(client, 1).size(), 1);
+        X11Workspace workspace(*m_x);
+        QTRY_VERIFY(find(workspace, pid));
+        QSignalSpy launched(&workspace, &Workspace::applicationLaunched);
+        QSignalSpy terminated(&workspace, &Workspace::applicationTerminated);
+
+        QList<WindowRef> seen, seenByOther;
+        auto observer = workspace.observeWindowCreation(pid, [&](WindowRef w) { seen << w; });
+        auto other = workspace.observeWindowCreation(pid + 1, [&](WindowRef w) { seenByOther << w; });
+        QVERIFY(observer);
+        client->write("open dialog\n");
+        const QList<quint64> second = readTestClientWindows(client, 1);
+        QCOMPARE(second.size(), 1);
+        QTRY_COMPARE(seen, QList<WindowRef>{second.first()});
+
+        observer.reset();
+        client->write("open normal\nclose 0\n");
+        QCOMPARE(readTestClientWindows(client, 1).size(), 1);
+        QTRY_COMPARE(workspace.runningApplications().size(), 1);
+        QTest::qWait(100);
+        QCOMPARE(seen.size(), 1); // no more calls once the observer is gone
+        QVERIFY(seenByOther.isEmpty());
+        QCOMPARE(terminated.size(), 0); // other windows remain
+        QCOMPARE(launched.size(), 0);
+
+        client->write("close 1\nclose 2\n");
+        QTRY_COMPARE(terminated.size(), 1);
+        QCOMPARE(terminated.first().first().value<RunningApp>().pid, pid);
+        QVERIFY(!find(workspace, pid));
+        QCOMPARE(workspace.observeWindowCreation(0, [](WindowRef) {}), nullptr);
+    }
+
+    // Identity, names and policy of applications, from WM_CLASS, desktop entries and window kinds.
+    void identityAndPolicy_data() {
+        QTest::addColumn<QString>("windowClass");
+        QTest::addColumn<QStringList>("kinds");
+        QTest::addColumn<QString>("bundleID");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<ActivationPolicy>("policy");
+        QTest::newRow("StartupWMClass") << u"ProbeByClass"_s << QStringList{u"normal"_s} << u"ProbeByClass"_s
+                                        << u"Kestrune Probe"_s << ActivationPolicy::Regular;
+        QTest::newRow("file name, any case")
+            << u"probebyfile"_s << QStringList{u"plain"_s} << u"probebyfile"_s << u"Probe By File"_s
+            << ActivationPolicy::Regular;
+        QTest::newRow("hidden entry") << u"ProbeHidden"_s << QStringList{u"normal"_s} << u"ProbeHidden"_s
+                                      << u"ProbeHidden"_s << ActivationPolicy::Regular;
+        QTest::newRow("no entry") << u"NoSuchApp"_s << QStringList{u"normal"_s} << u"NoSuchApp"_s
+                                  << u"NoSuchApp"_s << ActivationPolicy::Regular;
+        QTest::newRow("instance when class is empty") << u""_s << QStringList{u"normal"_s} << u"ktestclient"_s
+                                                      << u"ktestclient"_s << ActivationPolicy::Regular;
+        QTest::newRow("only utility and skip-taskbar")
+            << u"Tools"_s << QStringList{u"utility"_s, u"skiptaskbar"_s} << u"Tools"_s << u"Tools"_s
+            << ActivationPolicy::Accessory;
+        QTest::newRow("dialog only") << u"Tools"_s << QStringList{u"dialog"_s} << u"Tools"_s << u"Tools"_s
+                                     << ActivationPolicy::Accessory;
+    }
+    void identityAndPolicy() {
+        QFETCH(QString, windowClass);
+        QFETCH(QStringList, kinds);
+        QFETCH(QString, bundleID);
+        QFETCH(QString, name);
+        QFETCH(ActivationPolicy, policy);
+        X11Workspace workspace(*m_x);
+        TestClients clients;
+        QProcess* client = clients.startTestClient(kinds, windowClass.isEmpty() ? u"-"_s : windowClass);
+        QVERIFY(client);
+        const Pid pid = TestClients::pid(client);
+        QTRY_VERIFY(find(workspace, pid));
+        const RunningApp app = *find(workspace, pid);
+        QCOMPARE(app.bundleID, std::optional(bundleID));
+        QCOMPARE(app.localizedName, std::optional(name));
+        QCOMPARE(app.activationPolicy, policy);
+    }
+
+    // An application installed while we run is named by its entry from its next launch on.
+    void entriesInstalledLaterAreFound() {
+        X11Workspace workspace(*m_x);
+        TestClients clients;
+        QProcess* before = clients.startTestClient({u"normal"_s}, u"LateArrival"_s);
+        QVERIFY(before);
+        QTRY_VERIFY(find(workspace, TestClients::pid(before)));
+        QCOMPARE(find(workspace, TestClients::pid(before))->localizedName, u"LateArrival"_s);
+        TestClients::stop(before);
+
+        writeFile(m_data.filePath(u"applications/late.desktop"_s),
+                  "[Desktop Entry]\nName=Late Arrival\nStartupWMClass=LateArrival\n");
+        QProcess* after = clients.startTestClient({u"normal"_s}, u"LateArrival"_s);
+        QVERIFY(after);
+        QTRY_VERIFY(find(workspace, TestClients::pid(after)));
+        QCOMPARE(find(workspace, TestClients::pid(after))->localizedName, u"Late Arrival"_s);
+    }
+
+    // Icons: the largest _NET_WM_ICON image of a running application; the desktop entry's icon (a file or
+    // the largest hicolor bitmap) for one that is not running.
+    void icons() {
+        X11Workspace workspace(*m_x);
+        TestClients clients;
+        QProcess* withIcon = clients.startTestClient({u"normal,icon"_s}, u"Painted"_s);
+        QVERIFY(withIcon);
+        QTRY_VERIFY(find(workspace, TestClients::pid(withIcon)));
+
+        const QImage painted = workspace.icon(TestClients::pid(withIcon)).value<QImage>();
+        QCOMPARE(painted.size(), QSize(32, 32));
+        QCOMPARE(painted.pixel(5, 5), 0xff0000ffu);
+        QCOMPARE(workspace.iconForBundleID(u"Painted"_s).value<QImage>().size(), QSize(32, 32));
+        QCOMPARE(workspace.iconForBundleID(u"ProbeByClass"_s).value<QImage>().size(), QSize(24, 24));
+        QCOMPARE(workspace.iconForBundleID(u"PROBEBYFILE"_s).value<QImage>().size(), QSize(48, 48));
+        QCOMPARE(workspace.iconForBundleID(u"XTerm"_s).value<QImage>().size(),
+                 QSize(128, 128)); // Debian's SVG
+        QVERIFY(!workspace.iconForBundleID(u"NothingLikeThis"_s).isValid());
+        QVERIFY(!workspace.icon(999999).isValid());
+
+        QProcess* truncated = clients.startTestClient({u"normal,badicon"_s}, u"BadIcon"_s);
+        QVERIFY(truncated);
+        QTRY_VERIFY(find(workspace, TestClients::pid(truncated)));
+        // Nothing is read past the data; openbox may put its own default icon in place of a broken one.
+        QVERIFY(workspace.icon(TestClients::pid(truncated)).value<QImage>().width() != 1000);
+    }
+
+    // Activation goes through the window manager; the frontmost application follows it.
+    void activationAndFrontmost() {
+        X11Workspace workspace(*m_x);
+        TestClients clients;
+        QProcess* first = clients.startTestClient({u"normal"_s}, u"First"_s);
+        QProcess* second = clients.startTestClient({u"normal"_s}, u"Second"_s);
+        QVERIFY(first && second);
+        const Pid a = TestClients::pid(first), b = TestClients::pid(second);
+        QTRY_VERIFY(find(workspace, a) && find(workspace, b));
+        for (Pid pid : {a, b, a}) {
+            QVERIFY(workspace.activate(pid));
+            QTRY_COMPARE(workspace.frontmostApplication().value_or(RunningApp{}).pid, pid);
+        }
+        QVERIFY(!workspace.activate(999999));
+        QCOMPARE(workspace.currentProcessID(), static_cast<Pid>(QCoreApplication::applicationPid()));
+    }
+};
+
+// A GUI application (off screen, so it opens no connection of its own) as Kestrune runs in: icons drawn
+// from SVG need it.
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    TestX11Workspace test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_x11workspace.moc"
