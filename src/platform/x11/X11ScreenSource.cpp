@@ -1,6 +1,7 @@
 #include "platform/x11/X11ScreenSource.h"
 
 #include "platform/x11/DisplayIdentity.h"
+#include "platform/x11/X11Connection.h"
 
 #include <QMetaObject>
 
@@ -47,28 +48,22 @@ bool holds(const QRectF& frame, QPointF p) {
 
 } // namespace
 
-X11ScreenSource::X11ScreenSource(xcb_connection_t* connection, int screenNumber, QObject* parent)
+X11ScreenSource::X11ScreenSource(X11Connection& connection, QObject* parent)
     : ScreenSource(parent)
-    , m_connection(connection) {
-    if (!m_connection || xcb_connection_has_error(m_connection)) {
+    , m_owner(&connection)
+    , m_connection(connection.xcb()) {
+    if (!m_connection || !connection.isConnected()) {
         m_connection = nullptr;
         return;
     }
-    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(m_connection));
-    for (int i = 0; it.rem && i < screenNumber; ++i)
-        xcb_screen_next(&it);
-    if (!it.rem) {
-        m_connection = nullptr;
-        return;
-    }
-    m_root = it.data->root;
+    m_root = connection.root();
+    m_handlerId = connection.addEventHandler([this](const xcb_generic_event_t* e) { return handleEvent(e); });
 
     const xcb_intern_atom_cookie_t atomCookies[] = {
         xcb_intern_atom(m_connection, 0, 4, "EDID"),
         xcb_intern_atom(m_connection, 0, 9, "EDID_DATA"),
         xcb_intern_atom(m_connection, 0, 18, "_NET_ACTIVE_WINDOW"),
     };
-    const xcb_get_window_attributes_cookie_t rootAttributes = xcb_get_window_attributes(m_connection, m_root);
     const xcb_query_extension_reply_t* randr = xcb_get_extension_data(m_connection, &xcb_randr_id);
     if (randr && randr->present) {
         m_randrFirstEvent = randr->first_event;
@@ -84,13 +79,8 @@ X11ScreenSource::X11ScreenSource(xcb_connection_t* connection, int screenNumber,
             *atoms[i] = reply->atom;
     }
 
-    // Events masks are per client and per window: add ours to whatever this connection already
-    // selected on the root instead of replacing it.
-    quint32 rootMask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-    if (const auto attributes = collect<xcb_get_window_attributes_reply_t>(m_connection, rootAttributes,
-                                                                           xcb_get_window_attributes_reply))
-        rootMask |= attributes->your_event_mask;
-    xcb_change_window_attributes(m_connection, m_root, XCB_CW_EVENT_MASK, &rootMask);
+    // Event masks are per client and per window: the connection combines the root masks of all its parts.
+    connection.selectRootEvents(XCB_EVENT_MASK_STRUCTURE_NOTIFY);
 
     if (m_hasRandr) {
         // X11: xrandr --setmonitor and --delmonitor send no RandR event at all, only a ConfigureNotify
@@ -105,6 +95,8 @@ X11ScreenSource::X11ScreenSource(xcb_connection_t* connection, int screenNumber,
 }
 
 X11ScreenSource::~X11ScreenSource() {
+    if (m_owner)
+        m_owner->removeEventHandler(m_handlerId);
     if (m_connection && m_window != XCB_NONE && !xcb_connection_has_error(m_connection)) {
         xcb_destroy_window(m_connection, m_window);
         xcb_flush(m_connection);

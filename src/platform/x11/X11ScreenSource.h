@@ -4,19 +4,22 @@
 
 #include <QHash>
 #include <QList>
+#include <QPointer>
 #include <QRectF>
 
 #include <xcb/xcb.h>
 
+class X11Connection;
+
 // The screens of an X display: its RandR monitors, the primary first, then in the server's order, each
 // with a display number that stays its own while this source lives, the identifier locks store, a name
-// and the modes of its outputs. Works on a connection owned elsewhere; the owner forwards events to
-// handleEvent(). A burst of changes is announced once, on the next turn of the event loop.
+// and the modes of its outputs. Works on Kestrune's shared X connection. A burst of changes is announced
+// once, on the next turn of the event loop.
 class X11ScreenSource final : public ScreenSource {
     Q_OBJECT
 
 public:
-    explicit X11ScreenSource(xcb_connection_t* connection, int screenNumber = 0, QObject* parent = nullptr);
+    explicit X11ScreenSource(X11Connection& connection, QObject* parent = nullptr);
     ~X11ScreenSource() override;
 
     // Whether the server offers RandR monitors; without them the whole root counts as one screen.
@@ -55,6 +58,8 @@ private:
     std::optional<QPointF> activeWindowCentre() const;
     static Screen screenOf(const Monitor& monitor);
 
+    QPointer<X11Connection> m_owner;
+    int m_handlerId = 0;
     xcb_connection_t* m_connection;
     xcb_window_t m_root = XCB_NONE;
     xcb_window_t m_window = XCB_NONE; // private, never mapped: receives the RandR events
