@@ -179,6 +179,12 @@ bool X11KeyGrabs::handleEvent(const xcb_generic_event_t* event) {
         if (codeMatches && (entry.modifiers == anyModifiers || entry.modifiers == state))
             matching.push_back(id);
     }
+    if (!matching.empty()) {
+        // The passive grab made the whole keyboard ours until the key goes up; give it back at once so
+        // that a window opened by the callback (the panel) can take the keyboard.
+        xcb_ungrab_keyboard(m_connection.xcb(), key->time);
+        m_connection.flush();
+    }
     // A callback may release its own or other registrations.
     for (int id : matching) {
         const auto it = m_entries.find(id);

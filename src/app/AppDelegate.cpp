@@ -1,0 +1,166 @@
+#include "app/AppDelegate.h"
+
+#include "app/DesktopBackend.h"
+#include "platform/GlobalHotKey.h"
+#include "platform/KeyCodes.h"
+#include "platform/Workspace.h"
+#include "ui/shell/KestruneIcon.h"
+#include "ui/shell/PopoverHost.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPointer>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A click on the tray icon first closes an open popover (a click outside it); the same click must not
+// open it again.
+constexpr qint64 reopenGuardMs = 300;
+
+QWidget* placeholder(const QString& title, const QString& text) {
+    auto* widget = new QWidget;
+    auto* layout = new QVBoxLayout(widget);
+    layout->setContentsMargins(16, 14, 16, 14);
+    auto* heading = new QLabel(title);
+    QFont font = heading->font();
+    font.setBold(true);
+    heading->setFont(font);
+    layout->addWidget(heading);
+    layout->addWidget(new QLabel(text));
+    return widget;
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(PreferenceStore& defaults, DesktopBackend& backend, Scheduler& scheduler,
+                         QObject* parent)
+    : QObject(parent)
+    , m_backend(backend)
+    , m_container(defaults, backend, scheduler)
+    , m_popover(std::make_unique<PopoverHost>()) {
+    makePanel = [](const std::optional<QString>&) {
+        return placeholder(u"Kestrune"_s, u"The applications of this display will be listed here."_s);
+    };
+    makeSettingsContent = [] {
+        return placeholder(u"Kestrune Settings"_s, u"Locks, displays and the hot key will be set here."_s);
+    };
+    m_popover->keyFilter = [this](QKeyEvent* event) {
+        // The popup holds the keyboard while it is open, so the global hot key cannot reach us: the
+        // popup answers it itself. Escape closes it like any popover.
+        if (isHotKey(event) || event->key() == Qt::Key_Escape) {
+            m_popover->close();
+            return true;
+        }
+        return false;
+    };
+    connect(m_popover.get(), &PopoverHost::closed, this, [this] { m_popoverClosedAt.start(); });
+}
+
+AppDelegate::~AppDelegate() = default;
+
+void AppDelegate::applicationDidFinishLaunching() {
+    m_statusItem = new QSystemTrayIcon(kestruneIcon(), this);
+    m_statusItem->setToolTip(u"Kestrune"_s);
+    connect(m_statusItem, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason != QSystemTrayIcon::Trigger)
+                    return;
+                if (!isPopoverShown() && m_popoverClosedAt.isValid() &&
+                    m_popoverClosedAt.elapsed() < reopenGuardMs)
+                    return;
+                toggle();
+            });
+    m_statusItem->show();
+
+    const QPointer<AppDelegate> self(this);
+    m_container.hotkey().onChange = [self] {
+        if (self)
+            self->registerHotKey();
+    };
+    registerHotKey();
+}
+
+// The new registration is made before the old one is released, so re-registering the same combination
+// keeps it working.
+void AppDelegate::registerHotKey() {
+    const QPointer<AppDelegate> self(this);
+    auto hotKey = m_backend.hotKeys().registerHotKey(m_container.hotkey().keyCode(),
+                                                     m_container.hotkey().modifiers(), [self] {
+                                                         if (self)
+                                                             self->toggle();
+                                                     });
+    std::swap(m_hotKey, hotKey);
+}
+
+bool AppDelegate::isHotKey(QKeyEvent* event) {
+    const auto keyCode = KeyCodes::fromQtKey(event->key(), event->modifiers());
+    const quint32 mask = HotkeySettings::carbonModifiers(KeyCodes::toolkitFlags(event->modifiers()));
+    return keyCode == m_container.hotkey().keyCode() && mask == m_container.hotkey().modifiers();
+}
+
+bool AppDelegate::isPopoverShown() const {
+    return m_popover->isVisible();
+}
+
+QRect AppDelegate::popoverAnchor() const {
+    if (m_statusItem && QSystemTrayIcon::isSystemTrayAvailable()) {
+        const QRect icon = m_statusItem->geometry();
+        if (icon.isValid() && !icon.isEmpty())
+            return icon;
+    }
+    return QRect(QCursor::pos(), QSize(0, 0));
+}
+
+void AppDelegate::toggle() {
+    if (isPopoverShown()) {
+        m_popover->close();
+        return;
+    }
+    // Read before the popover takes the focus: the application the user was working in.
+    const auto frontmost = m_backend.workspace().frontmostApplication();
+    const std::optional<QString> initialSelection = frontmost ? frontmost->bundleID : std::nullopt;
+    m_popover->showContent(makePanel(initialSelection), popoverAnchor());
+}
+
+void AppDelegate::openSettings() {
+    m_popover->close();
+    if (!m_settingsWindow) {
+        m_settingsWindow =
+            std::make_unique<QWidget>(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                                                   Qt::WindowMinimizeButtonHint);
+        m_settingsWindow->setWindowTitle(u"Kestrune Settings"_s);
+        auto* layout = new QVBoxLayout(m_settingsWindow.get());
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(makeSettingsContent());
+        layout->setSizeConstraint(QLayout::SetFixedSize); // takes its content's size; not resizable
+        m_settingsWindow->installEventFilter(this);
+        m_settingsWindow->adjustSize();
+        // Centred once; later openings keep the place the user left it at.
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect frame = m_settingsWindow->frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            m_settingsWindow->move(frame.topLeft());
+        }
+    }
+    m_activationPolicy = ActivationPolicy::Regular;
+    m_settingsWindow->show();
+    m_settingsWindow->raise();
+    m_settingsWindow->activateWindow();
+}
+
+void AppDelegate::windowWillClose() {
+    m_activationPolicy = ActivationPolicy::Accessory;
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_settingsWindow.get() && event->type() == QEvent::Close)
+        windowWillClose();
+    return QObject::eventFilter(watched, event);
+}

@@ -1,0 +1,51 @@
+#include "app/KestruneApp.h"
+
+#include "app/AppDelegate.h"
+#include "app/DesktopBackend.h"
+#include "app/SingleInstance.h"
+#include "app/X11DesktopBackend.h"
+#include "platform/FilePreferenceStore.h"
+#include "platform/QTimerScheduler.h"
+#include "platform/x11/X11Connection.h"
+#include "ui/shell/KestruneIcon.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+int KestruneApp::run(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::fputs("Kestrune needs a graphical session (X11): no display was found.\n", stderr);
+        return 1;
+    }
+    // Window frames, screens and panels are all measured in the window system's pixels.
+    if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING"))
+        qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kestrune"));
+    QApplication::setApplicationVersion(QStringLiteral(KESTRUNE_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("kestrune"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(kestruneIcon());
+
+    SingleInstance instance;
+    if (!instance.claim())
+        return 0; // the running instance shows its settings instead
+
+    const std::unique_ptr<DesktopBackend> backend = createDesktopBackend();
+    FilePreferenceStore preferences(FilePreferenceStore::defaultPath());
+    QTimerScheduler scheduler;
+    AppDelegate delegate(preferences, *backend, scheduler);
+    QObject::connect(&instance, &SingleInstance::activationRequested, &delegate, &AppDelegate::openSettings);
+    if (auto* x11 = dynamic_cast<X11DesktopBackend*>(backend.get())) {
+        QObject::connect(&x11->connection(), &X11Connection::connectionLost, &app, [] {
+            std::fputs("Kestrune: the connection to the X server was lost.\n", stderr);
+            QApplication::exit(1);
+        });
+    }
+    QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+    return app.exec();
+}

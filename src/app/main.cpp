@@ -1,0 +1,5 @@
+#include "app/KestruneApp.h"
+
+int main(int argc, char** argv) {
+    return KestruneApp::run(argc, argv);
+}

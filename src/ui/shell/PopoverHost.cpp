@@ -1,0 +1,60 @@
+#include "ui/shell/PopoverHost.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QVBoxLayout>
+
+PopoverHost::PopoverHost(QWidget* parent)
+    : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint) {
+    setWindowTitle(QStringLiteral("Kestrune"));
+    setAccessibleName(QStringLiteral("Kestrune"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    // Keys reach the application's focused widget, inside the popup: filter them there.
+    qApp->installEventFilter(this);
+}
+
+QPoint PopoverHost::placement(const QSize& size, const QRect& anchor, const QRect& available) {
+    const int gap = 4;
+    int x = anchor.center().x() - size.width() / 2;
+    int y = anchor.y() + anchor.height() + gap;
+    if (y + size.height() > available.y() + available.height())
+        y = anchor.y() - gap - size.height();
+    x = std::clamp(x, available.x(),
+                   std::max(available.x(), available.x() + available.width() - size.width()));
+    y = std::clamp(y, available.y(),
+                   std::max(available.y(), available.y() + available.height() - size.height()));
+    return {x, y};
+}
+
+void PopoverHost::showContent(QWidget* content, const QRect& anchor) {
+    if (m_content)
+        m_content->deleteLater();
+    m_content = content;
+    layout()->addWidget(content);
+    adjustSize();
+    const QScreen* screen = QGuiApplication::screenAt(anchor.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(), size());
+    move(placement(size(), anchor, available));
+    show();
+    raise();
+    activateWindow();
+    content->setFocus();
+}
+
+bool PopoverHost::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && isVisible() && keyFilter) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && (widget == this || isAncestorOf(widget)) && keyFilter(static_cast<QKeyEvent*>(event)))
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void PopoverHost::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    Q_EMIT closed();
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+
+// The panel's window: a frameless popup that closes on a click outside it, placed under (or over) the
+// tray icon, else at the pointer, and always kept on the screen it opens on. Its content is replaced on
+// every opening.
+class PopoverHost : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit PopoverHost(QWidget* parent = nullptr);
+
+    // Shows content (taking ownership of it) near anchor, a rectangle in global coordinates: the tray
+    // icon, or the pointer as an empty rectangle.
+    void showContent(QWidget* content, const QRect& anchor);
+    QWidget* content() const { return m_content; }
+
+    // Where a popup of size goes for anchor on a screen of available geometry: below the anchor when
+    // there is room, else above it, centred on it, and shifted to stay on the screen.
+    static QPoint placement(const QSize& size, const QRect& anchor, const QRect& available);
+
+    // Sees every key press meant for the popup before its content does; true consumes it.
+    std::function<bool(QKeyEvent*)> keyFilter;
+
+Q_SIGNALS:
+    void closed();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    QPointer<QWidget> m_content;
+};

@@ -1,0 +1,169 @@
+// build/kestrune driven like a user on Xvfb with openbox: the hot key opens and closes the panel, a
+// second launch brings the first one's settings forward, and locks in the preference file are enforced
+// on a freshly started application without any user action.
+#include "model/LockStore.h"
+#include "platform/x11/DisplayIdentity.h"
+
+#include "X11TestSupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool windowShown(const QString& title) {
+    return !runTool(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^%1$"_s.arg(title)})
+                .trimmed()
+                .isEmpty();
+}
+
+void pressHotKey() {
+    runQuietly(u"xdotool"_s, {u"key"_s, u"ctrl+alt+l"_s});
+}
+
+} // namespace
+
+class TestKestrune : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_home;
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+
+    QProcessEnvironment environment() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"XDG_CONFIG_HOME"_s, m_home.filePath(u"config"_s));
+        env.insert(u"XDG_RUNTIME_DIR"_s, m_home.filePath(u"runtime"_s));
+        env.remove(u"QT_QPA_PLATFORM"_s);
+        return env;
+    }
+    QString socketPath() const { return m_home.filePath(u"runtime/kestrune.socket"_s); }
+
+    // Starts build/kestrune and waits until it answers on its socket.
+    QProcess* startKestrune() {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(environment());
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(QStringLiteral(KESTRUNE_BINARY), {});
+        if (!process->waitForStarted())
+            return nullptr;
+        QProcess* raw = process.get();
+        m_processes.push_back(std::move(process));
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(socketPath()), 10000); }();
+        return raw;
+    }
+
+private Q_SLOTS:
+    void init() {
+        QDir(m_home.path()).removeRecursively();
+        QDir().mkpath(m_home.filePath(u"runtime"_s));
+        QFile::setPermissions(m_home.filePath(u"runtime"_s),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    void cleanup() {
+        for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it) {
+            (*it)->kill();
+            (*it)->waitForFinished(3000);
+        }
+        m_processes.clear();
+    }
+
+    // The hot key opens the panel, and closes it again while it holds the keyboard.
+    void hotKeyTogglesThePanel() {
+        QVERIFY(startKestrune());
+        // The hot key is registered once the event loop runs: press until the panel answers, waiting for
+        // each press to be answered before the next (a second press would close it again).
+        bool opened = false;
+        for (int attempt = 0; attempt < 10 && !opened; ++attempt) {
+            pressHotKey();
+            for (int i = 0; i < 20 && !opened; ++i) {
+                QTest::qWait(50);
+                opened = windowShown(u"Kestrune"_s);
+            }
+        }
+        QVERIFY(opened);
+        QTest::qWait(150);
+        QApplication::primaryScreen()->grabWindow(0).save(u"kestrune-panel.png"_s);
+        pressHotKey();
+        QTRY_VERIFY_WITH_TIMEOUT(!windowShown(u"Kestrune"_s), 5000);
+        pressHotKey();
+        QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Kestrune"_s), 5000);
+        runQuietly(u"xdotool"_s, {u"key"_s, u"Escape"_s});
+        QTRY_VERIFY_WITH_TIMEOUT(!windowShown(u"Kestrune"_s), 5000);
+    }
+
+    // A second launch exits at once, successfully, and the first one shows its settings window.
+    void secondLaunchShowsSettings() {
+        QVERIFY(startKestrune());
+        QVERIFY(!windowShown(u"Kestrune Settings"_s));
+        QProcess second;
+        second.setProcessEnvironment(environment());
+        second.start(QStringLiteral(KESTRUNE_BINARY), {});
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Kestrune Settings"_s), 5000); // the exact title
+        QTest::qWait(150);
+        QApplication::primaryScreen()->grabWindow(0).save(u"kestrune-settings.png"_s);
+    }
+
+    // A lock in the preference file is enforced on an application started afterwards.
+    void storedLockIsEnforced() {
+        LockRule rule;
+        rule.id = QUuid::createUuid();
+        rule.bundleID = u"XLogo"_s;
+        rule.appName = u"xlogo"_s;
+        rule.x = 410;
+        rule.y = 260;
+        rule.width = 360;
+        rule.height = 280;
+        // Xvfb's one monitor, named "screen", without EDID.
+        rule.requiredDisplayID =
+            DisplayIdentity::identifier(DisplayIdentity::monitorIdentityName(u"screen"_s));
+        const QJsonObject preferences{
+            {LockStore::rulesKey,
+             QJsonObject{{u"data"_s, QString::fromLatin1(encodeRules({rule})->toBase64())}}}};
+        QDir().mkpath(m_home.filePath(u"config/kestrune"_s));
+        QFile file(m_home.filePath(u"config/kestrune/preferences.json"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(preferences).toJson());
+        file.close();
+
+        QVERIFY(startKestrune());
+        TestClients clients;
+        QProcess* xlogo = clients.start(u"xlogo"_s, {u"-geometry"_s, u"150x150+30+30"_s});
+        QVERIFY(xlogo);
+        const auto windowOf = [&] {
+            const QString ids =
+                runTool(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--class"_s, u"XLogo"_s});
+            return ids.split(u'\n', Qt::SkipEmptyParts).value(0).toULongLong();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(windowOf() != 0, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(measuredOuterFrame(windowOf()).value_or(QRectF()),
+                                  QRectF(410, 260, 360, 280), 5000);
+    }
+
+    // Without any display it says so and stops.
+    void noDisplay() {
+        QProcess process;
+        QProcessEnvironment env = environment();
+        env.remove(u"DISPLAY"_s);
+        env.remove(u"WAYLAND_DISPLAY"_s);
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(KESTRUNE_BINARY), {});
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(process.readAllStandardError().contains("no display"));
+    }
+};
+
+QTEST_MAIN(TestKestrune)
+#include "tst_kestrune.moc"
