@@ -1,0 +1,159 @@
+// The application shell over the simulated desktop: start-up order, the popover toggled by the hot key,
+// the settings window made once, and the hot key following its setting.
+#include "app/AppDelegate.h"
+#include "platform/KeyCodes.h"
+#include "platform/PreferenceStore.h"
+#include "ui/shell/PopoverHost.h"
+
+#include "ManualScheduler.h"
+#include "SimBackend.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr quint32 defaultMask = KeyCodes::cmdKey | KeyCodes::optionKey;
+const QString displayA = u"AAAAAAAA-0000-5000-8000-000000000001"_s;
+
+struct Shell {
+    SimBackend backend;
+    bool screensReady = (backend.desk.screens().addDisplay(displayA, {0, 0, 1920, 1080}), true);
+    ManualScheduler time;
+    MemoryPreferenceStore prefs;
+    std::unique_ptr<AppDelegate> delegate;
+    QList<std::optional<QString>> panelsBuilt; // initial selection of every panel made
+
+    void start() {
+        delegate = std::make_unique<AppDelegate>(prefs, backend, time);
+        delegate->makePanel = [this](const std::optional<QString>& selection) {
+            panelsBuilt.append(selection);
+            return new QLabel(u"panel"_s);
+        };
+        delegate->applicationDidFinishLaunching();
+    }
+    bool pressHotKey() { return backend.hotKeyFake.press(KeyCodes::L, defaultMask); }
+};
+
+} // namespace
+
+class TestAppDelegate : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Locks are enforced from construction, before any interface, also without trust at launch.
+    void startUpOrder_data() {
+        QTest::addColumn<bool>("trusted");
+        QTest::newRow("trusted") << true;
+        QTest::newRow("trust missing at launch") << false;
+    }
+    void startUpOrder() {
+        QFETCH(bool, trusted);
+        Shell s;
+        s.backend.desk.setTrusted(trusted);
+        LockRule rule;
+        rule.id = QUuid::createUuid();
+        rule.bundleID = u"org.example.Editor"_s;
+        rule.appName = u"Editor"_s;
+        rule.x = 100;
+        rule.y = 100;
+        rule.width = 800;
+        rule.height = 600;
+        s.prefs.setData(LockStore::rulesKey, *encodeRules({rule}));
+        const Pid pid = s.backend.desk.launch(rule.bundleID);
+        const WindowRef w = s.backend.desk.openWindow(pid, {5, 5, 300, 200});
+        AppDelegate delegate(s.prefs, s.backend, s.time);
+        QCOMPARE(delegate.container().store().rules().size(), 1);
+        QVERIFY(delegate.container().controller().isWatching());
+        QCOMPARE(delegate.container().accessibility().isTrusted(), trusted);
+        QVERIFY(!delegate.hasHotKey()); // the interface comes after launching has finished
+        s.time.advance(std::chrono::milliseconds(0));
+        QCOMPARE(s.backend.desk.actualFrame(w),
+                 trusted ? QRectF(100, 100, 800, 600) : QRectF(5, 5, 300, 200));
+    }
+
+    // The hot key opens a fresh panel that preselects the frontmost application, and closes it again.
+    void hotKeyTogglesAFreshPanel() {
+        Shell s;
+        s.start();
+        QVERIFY(s.delegate->hasHotKey());
+        const Pid term = s.backend.desk.launch(u"org.example.Term"_s);
+        s.backend.desk.setFrontmost(term);
+        QVERIFY(s.pressHotKey());
+        QVERIFY(s.delegate->isPopoverShown());
+        QWidget* first = s.delegate->popover()->content();
+        QVERIFY(s.pressHotKey());
+        QVERIFY(!s.delegate->isPopoverShown());
+        s.backend.desk.setFrontmost(std::nullopt);
+        QVERIFY(s.pressHotKey());
+        QVERIFY(s.delegate->isPopoverShown());
+        QVERIFY(s.delegate->popover()->content() != first);
+        QCOMPARE(s.panelsBuilt, (QList<std::optional<QString>>{u"org.example.Term"_s, std::nullopt}));
+    }
+
+    // The popup holds the keyboard: it answers the hot key and Escape itself.
+    void popupAnswersTheHotKeyAndEscape_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("Ctrl+Alt+L") << int(Qt::Key_L) << (Qt::ControlModifier | Qt::AltModifier) << true;
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << Qt::KeyboardModifiers() << true;
+        QTest::newRow("L alone") << int(Qt::Key_L) << Qt::KeyboardModifiers() << false;
+    }
+    void popupAnswersTheHotKeyAndEscape() {
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(bool, closes);
+        Shell s;
+        s.start();
+        s.delegate->toggle();
+        QTest::keyClick(s.delegate->popover()->content(), Qt::Key(key), modifiers);
+        QCOMPARE(s.delegate->isPopoverShown(), !closes);
+    }
+
+    // The settings window is made once, centred once, reused; closing it returns to accessory policy.
+    void settingsWindowIsReused() {
+        Shell s;
+        s.start();
+        s.delegate->toggle();
+        s.delegate->openSettings();
+        QVERIFY(!s.delegate->isPopoverShown());
+        QWidget* window = s.delegate->settingsWindow();
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->windowTitle(), u"Kestrune Settings"_s);
+        QCOMPARE(s.delegate->activationPolicy(), ActivationPolicy::Regular);
+        window->move(window->pos() + QPoint(37, 21));
+        const QPoint moved = window->pos();
+        window->close();
+        QCOMPARE(s.delegate->activationPolicy(), ActivationPolicy::Accessory);
+        s.delegate->openSettings();
+        QCOMPARE(s.delegate->settingsWindow(), window);
+        QCOMPARE(window->pos(), moved);
+        QCOMPARE(s.delegate->activationPolicy(), ActivationPolicy::Regular);
+    }
+
+    // A new combination is registered before the old one is released; the old one no longer opens the
+    // popover. A refused combination leaves no hot key, and the tray still works.
+    void hotKeyFollowsItsSetting() {
+        Shell s;
+        s.start();
+        s.delegate->container().hotkey().update(40, KeyCodes::cmdKey | KeyCodes::shiftKey, u"K"_s);
+        QCOMPARE(s.backend.hotKeyFake.live(), (QList<std::pair<quint32, quint32>>{{40, 0x300}}));
+        QVERIFY(!s.pressHotKey());
+        s.delegate->container().hotkey().update(40, 0x300, u"K"_s); // the same again: still one, still live
+        QCOMPARE(s.backend.hotKeyFake.live().size(), 1);
+        QVERIFY(s.backend.hotKeyFake.press(40, 0x300));
+        QVERIFY(s.delegate->isPopoverShown());
+
+        s.backend.hotKeyFake.refuse = true;
+        s.delegate->container().hotkey().update(37, defaultMask, u"L"_s);
+        QVERIFY(!s.delegate->hasHotKey());
+        QVERIFY(s.backend.hotKeyFake.live().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestAppDelegate)
+#include "tst_appdelegate.moc"
