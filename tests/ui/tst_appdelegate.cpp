@@ -3,6 +3,7 @@
 #include "app/AppDelegate.h"
 #include "platform/KeyCodes.h"
 #include "platform/PreferenceStore.h"
+#include "ui/shell/KestruneIcon.h"
 #include "ui/shell/PopoverHost.h"
 
 #include "ManualScheduler.h"
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPainter>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -152,6 +154,28 @@ private Q_SLOTS:
         s.delegate->container().hotkey().update(37, defaultMask, u"L"_s);
         QVERIFY(!s.delegate->hasHotKey());
         QVERIFY(s.backend.hotKeyFake.live().isEmpty());
+    }
+
+    // The tray icon draws at the sizes panels ask for; kestrune-icon.png is kept for review.
+    void iconRenders() {
+        const QIcon icon = kestruneIcon();
+        QImage sheet(16 + 22 + 48 + 128 + 40, 128, QImage::Format_ARGB32_Premultiplied);
+        sheet.fill(QColor(60, 60, 60));
+        QPainter painter(&sheet);
+        int x = 0;
+        for (int size : {16, 22, 48, 128}) {
+            const QImage image = icon.pixmap(size).toImage();
+            QCOMPARE(image.size(), QSize(size, size));
+            int opaque = 0;
+            for (int py = 0; py < size; ++py)
+                for (int px = 0; px < size; ++px)
+                    opaque += qAlpha(image.pixel(px, py)) > 128;
+            QVERIFY(opaque > size * size / 5);
+            painter.drawImage(x, 0, image);
+            x += size + 10;
+        }
+        painter.end();
+        QVERIFY(sheet.save(u"kestrune-icon.png"_s));
     }
 };
 
