@@ -68,6 +68,19 @@ private Q_SLOTS:
         const QString file = QDir::current().filePath(
             u"placement-overlay-%1.png"_s.arg(translucent ? u"translucent"_s : u"shaped"_s));
         QVERIFY(image.save(file));
+        // Number, title and hint are white text: three separate bands of rows hold white pixels.
+        int bands = 0;
+        bool inBand = false;
+        for (int y = 0; y < image.height(); ++y) {
+            bool white = false;
+            for (int x = 0; x < image.width() && !white; ++x) {
+                const QColor c = image.pixelColor(x, y);
+                white = c.red() > 215 && c.green() > 215 && c.blue() > 215;
+            }
+            bands += white && !inBand;
+            inBand = white;
+        }
+        QCOMPARE(bands, 3);
         // Outside the rounded corner the desktop shows through a translucent panel.
         if (translucent)
             QCOMPARE(image.pixelColor(0, 0), QColor(70, 110, 90));

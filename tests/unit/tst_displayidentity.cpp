@@ -1,6 +1,7 @@
 // How monitors are recognised: EDID checks and fields, and identifiers checked against vectors computed
 // independently (Python's uuid.uuid5 in the same namespace).
 #include "platform/x11/DisplayIdentity.h"
+#include "platform/x11/PrimaryMonitor.h"
 
 #include <QTest>
 
@@ -169,6 +170,28 @@ private Q_SLOTS:
         QFETCH(QString, connector);
         QFETCH(bool, builtIn);
         QCOMPARE(isBuiltInConnector(connector), builtIn);
+    }
+
+    // The monitor that anchors accessibility space; adding an unflagged monitor must not move it.
+    void primaryMonitor_data() {
+        QTest::addColumn<QList<QRectF>>("frames");
+        QTest::addColumn<QList<bool>>("flagged");
+        QTest::addColumn<int>("expected");
+        const QRectF left(0, 0, 1920, 1080), right(1920, 0, 2560, 1440), above(0, -900, 1440, 900);
+        QTest::newRow("flagged wins") << QList<QRectF>{left, right} << QList<bool>{false, true} << 1;
+        QTest::newRow("user monitor listed first, none flagged")
+            << QList<QRectF>{right, left} << QList<bool>{false, false} << 1;
+        QTest::newRow("origin on no monitor: top-most")
+            << QList<QRectF>{right, above.translated(3000, 0)} << QList<bool>{false, false} << 1;
+        QTest::newRow("monitor above the origin one")
+            << QList<QRectF>{above, left} << QList<bool>{false, false} << 1;
+        QTest::newRow("none") << QList<QRectF>{} << QList<bool>{} << -1;
+    }
+    void primaryMonitor() {
+        QFETCH(QList<QRectF>, frames);
+        QFETCH(QList<bool>, flagged);
+        QFETCH(int, expected);
+        QCOMPARE(int(primaryMonitorIndex(frames, flagged)), expected);
     }
 };
 

@@ -1,5 +1,7 @@
 #include "platform/x11/X11Connection.h"
 
+#include "platform/x11/PrimaryMonitor.h"
+
 #include <QMetaObject>
 #include <QPointF>
 #include <QSocketNotifier>
@@ -258,17 +260,15 @@ QPointF X11Connection::primaryOrigin() {
             xcb_randr_get_monitors_reply(m_xcb, xcb_randr_get_monitors(m_xcb, m_root, 1), &error));
         std::free(error);
         if (reply) {
-            // The primary monitor comes first; without one marked primary, the first listed stands in.
-            auto it = xcb_randr_get_monitors_monitors_iterator(reply.get());
-            bool found = false;
-            for (; it.rem; xcb_randr_monitor_info_next(&it)) {
-                if (!found || it.data->primary) {
-                    origin = QPointF(it.data->x, it.data->y);
-                    if (it.data->primary)
-                        break;
-                    found = true;
-                }
+            QList<QRectF> frames;
+            QList<bool> flagged;
+            for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem;
+                 xcb_randr_monitor_info_next(&it)) {
+                frames.append(QRectF(it.data->x, it.data->y, it.data->width, it.data->height));
+                flagged.append(it.data->primary != 0);
             }
+            if (const qsizetype primary = primaryMonitorIndex(frames, flagged); primary >= 0)
+                origin = frames.at(primary).topLeft();
         }
         drain();
     }

@@ -1,6 +1,7 @@
 #include "platform/x11/X11ScreenSource.h"
 
 #include "platform/x11/DisplayIdentity.h"
+#include "platform/x11/PrimaryMonitor.h"
 #include "platform/x11/X11Connection.h"
 
 #include <QMetaObject>
@@ -250,8 +251,8 @@ QList<X11ScreenSource::Monitor> X11ScreenSource::readMonitors() const {
     for (const auto& [connector, name] : DisplayIdentity::edidIdentityNames(edids))
         identityByConnector.insert(connector, name);
 
-    QList<Monitor> primary;
-    QList<Monitor> others;
+    QList<Monitor> monitors;
+    QList<bool> flagged;
     qsizetype index = 0;
     for (auto it = xcb_randr_get_monitors_monitors_iterator(monitorsReply.get()); it.rem;
          xcb_randr_monitor_info_next(&it), ++index) {
@@ -288,9 +289,15 @@ QList<X11ScreenSource::Monitor> X11ScreenSource::readMonitors() const {
         m.uuid =
             DisplayIdentity::identifier(identity.value_or(DisplayIdentity::monitorIdentityName(monitorName)));
         m.name = DisplayIdentity::displayName(edidName, firstConnector, monitorName);
-        (info->primary && primary.isEmpty() ? primary : others).append(std::move(m));
+        flagged.append(info->primary != 0);
+        monitors.append(std::move(m));
     }
-    return primary + others;
+    QList<QRectF> frames;
+    for (const Monitor& m : std::as_const(monitors))
+        frames.append(m.rootFrame);
+    if (const qsizetype primary = primaryMonitorIndex(frames, flagged); primary > 0)
+        monitors.move(primary, 0);
+    return monitors;
 }
 
 QList<X11ScreenSource::Monitor> X11ScreenSource::rootAsMonitor() const {
