@@ -4,6 +4,7 @@
 #include "model/LockStore.h"
 #include "platform/x11/DisplayIdentity.h"
 
+#include "TestLocks.h"
 #include "X11TestSupport.h"
 
 #include <QApplication>

@@ -8,6 +8,7 @@
 
 #include "ManualScheduler.h"
 #include "SimBackend.h"
+#include "TestLocks.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -56,14 +57,7 @@ private Q_SLOTS:
         QFETCH(bool, trusted);
         Shell s;
         s.backend.desk.setTrusted(trusted);
-        LockRule rule;
-        rule.id = QUuid::createUuid();
-        rule.bundleID = u"org.example.Editor"_s;
-        rule.appName = u"Editor"_s;
-        rule.x = 100;
-        rule.y = 100;
-        rule.width = 800;
-        rule.height = 600;
+        const LockRule rule = testLock(u"org.example.Editor"_s, {100, 100, 800, 600});
         s.prefs.setData(LockStore::rulesKey, *encodeRules({rule}));
         const Pid pid = s.backend.desk.launch(rule.bundleID);
         const WindowRef w = s.backend.desk.openWindow(pid, {5, 5, 300, 200});

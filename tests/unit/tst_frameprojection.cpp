@@ -5,6 +5,8 @@
 
 #include "SimScreens.h"
 
+#include "TestLocks.h"
+
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -25,22 +27,7 @@ Rect appKit(const Rect& ax, double primaryHeight) {
 }
 
 LockRule rule(const Rect& frame, const Display& display, std::optional<Rect> captured) {
-    LockRule r;
-    r.id = QUuid::createUuid();
-    r.bundleID = u"org.example.App"_s;
-    r.appName = u"App"_s;
-    r.x = frame.x();
-    r.y = frame.y();
-    r.width = frame.width();
-    r.height = frame.height();
-    r.requiredDisplayID = display;
-    if (captured) {
-        r.capturedDisplayOriginX = captured->x();
-        r.capturedDisplayOriginY = captured->y();
-        r.capturedDisplayWidth = captured->width();
-        r.capturedDisplayHeight = captured->height();
-    }
-    return r;
+    return testLock(u"org.example.App"_s, frame, display, captured);
 }
 
 // Compares rectangles exactly: every result here is meant to be bit-for-bit what the table says.

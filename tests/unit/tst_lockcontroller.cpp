@@ -13,6 +13,7 @@
 #include "ManualScheduler.h"
 #include "PickerFakes.h"
 #include "SimDesktop.h"
+#include "TestLocks.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -41,22 +42,10 @@ bool addScreens(SimDesktop& desk) {
 
 LockRule lockOn(const std::optional<QString>& display, const QRectF& frame = lockedFrame,
                 const QString& bundleID = editor) {
-    LockRule r;
-    r.id = QUuid::createUuid();
-    r.bundleID = bundleID;
+    const std::optional<QRectF> captured =
+        display ? std::optional(display == displayA ? axA : axB) : std::nullopt;
+    LockRule r = testLock(bundleID, frame, display, captured);
     r.appName = u"Editor"_s;
-    r.x = frame.x();
-    r.y = frame.y();
-    r.width = frame.width();
-    r.height = frame.height();
-    r.requiredDisplayID = display;
-    if (display) {
-        const QRectF captured = display == displayA ? axA : axB;
-        r.capturedDisplayOriginX = captured.x();
-        r.capturedDisplayOriginY = captured.y();
-        r.capturedDisplayWidth = captured.width();
-        r.capturedDisplayHeight = captured.height();
-    }
     return r;
 }
 

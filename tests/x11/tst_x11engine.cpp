@@ -8,6 +8,7 @@
 #include "platform/WindowBackend.h"
 #include "ui/picker/PlacementOverlay.h"
 
+#include "TestLocks.h"
 #include "X11TestSupport.h"
 
 #include <QApplication>
@@ -20,15 +21,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 LockRule lockFor(const QString& bundleID, const QRectF& frame, const DisplayInfo& display) {
-    LockRule rule;
-    rule.id = QUuid::createUuid();
-    rule.bundleID = bundleID;
-    rule.appName = bundleID;
-    rule.x = frame.x();
-    rule.y = frame.y();
-    rule.width = frame.width();
-    rule.height = frame.height();
-    rule.requiredDisplayID = display.id;
+    LockRule rule = testLock(bundleID, frame, display.id);
     rule.requiredDisplayName = display.name;
     return rule;
 }
