@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     const auto encoded = encodeRules(*rules);
     if (!encoded)
-        return 0; // a number the reader accepted but cannot be written (out of range): the list stays as stored
+        return 0; // a number the reader accepted but cannot be written (out of range): the list stays as
+                  // stored
     const auto again = decodeRules(*encoded);
     if (!again || *again != *rules)
         std::abort();

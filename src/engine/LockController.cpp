@@ -39,8 +39,9 @@ struct LockController::ApplyTask {
     }
 };
 
-LockController::LockController(LockStore& store, AccessibilityManager& accessibility, DisplayMonitor& displays,
-                               WindowAccess& windows, const Platform& platform, QObject* parent)
+LockController::LockController(LockStore& store, AccessibilityManager& accessibility,
+                               DisplayMonitor& displays, WindowAccess& windows, const Platform& platform,
+                               QObject* parent)
     : QObject(parent)
     , m_store(store)
     , m_accessibility(accessibility)
@@ -315,7 +316,8 @@ int LockController::realignAll(const QString& displayID) {
     return realigned;
 }
 
-std::optional<LockRule> LockController::captureLock(const RunningApp& app, const std::optional<QString>& displayID) {
+std::optional<LockRule> LockController::captureLock(const RunningApp& app,
+                                                    const std::optional<QString>& displayID) {
     if (!m_accessibility.isTrusted() || !app.bundleID)
         return std::nullopt;
     const auto window = m_windows.mainWindow(app.pid);
@@ -372,7 +374,8 @@ QList<LockableApp> LockController::lockableApps() const {
     }
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(apps.begin(), apps.end(),
-                     [&](const LockableApp& a, const LockableApp& b) { return collator.compare(a.name, b.name) < 0; });
+    std::stable_sort(apps.begin(), apps.end(), [&](const LockableApp& a, const LockableApp& b) {
+        return collator.compare(a.name, b.name) < 0;
+    });
     return apps;
 }

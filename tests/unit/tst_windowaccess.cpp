@@ -176,7 +176,7 @@ private Q_SLOTS:
             << 0 << QPointF() << QSizeF(0, 0) << none << -3 << true << 1 << 0;
         QTest::newRow("x 1.0 off") << 0 << QPointF(1.0, 0) << QSizeF(0, 0) << none << 4 << true << 1 << 0;
         QTest::newRow("y 1.0 off") << 0 << QPointF(0, -1.0) << QSizeF(0, 0) << none << 4 << true << 1 << 0;
-        QTest::newRow("every part 1.0 off")
+        QTest::newRow("1.0 off in every component")
             << 0 << QPointF(1, 1) << QSizeF(-1, 1) << none << 4 << true << 1 << 0;
         QTest::newRow("x 1.5 off") << 0 << QPointF(1.5, 0) << QSizeF(0, 0) << none << 4 << false << 5 << 4;
         QTest::newRow("y 1.5 off") << 0 << QPointF(0, -1.5) << QSizeF(0, 0) << none << 4 << false << 5 << 4;
