@@ -115,7 +115,7 @@ QRect AppDelegate::popoverAnchor() const {
         if (icon.isValid() && !icon.isEmpty())
             return icon;
     }
-    return QRect(QCursor::pos(), QSize(0, 0));
+    return QRect(QCursor::pos(), QSize(1, 1));
 }
 
 void AppDelegate::toggle() {

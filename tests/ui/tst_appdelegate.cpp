@@ -171,6 +171,21 @@ private Q_SLOTS:
         painter.end();
         QVERIFY(sheet.save(u"kestrune-icon.png"_s));
     }
+
+    // Where the popup goes: under the anchor when there is room, else above it, and always on screen.
+    void popoverPlacement_data() {
+        QTest::addColumn<QRect>("anchor");
+        QTest::addColumn<QPoint>("expected");
+        QTest::newRow("tray icon in a top panel") << QRect(1800, 0, 24, 24) << QPoint(1620, 28);
+        QTest::newRow("tray icon in a bottom panel") << QRect(900, 1056, 24, 24) << QPoint(761, 752);
+        QTest::newRow("pointer in the middle") << QRect(960, 540, 1, 1) << QPoint(810, 545);
+        QTest::newRow("pointer at the left edge") << QRect(3, 300, 1, 1) << QPoint(0, 305);
+    }
+    void popoverPlacement() {
+        QFETCH(QRect, anchor);
+        QFETCH(QPoint, expected);
+        QCOMPARE(PopoverHost::placement(QSize(300, 300), anchor, QRect(0, 0, 1920, 1080)), expected);
+    }
 };
 
 QTEST_MAIN(TestAppDelegate)

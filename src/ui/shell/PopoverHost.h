@@ -15,7 +15,7 @@ public:
     explicit PopoverHost(QWidget* parent = nullptr);
 
     // Shows content (taking ownership of it) near anchor, a rectangle in global coordinates: the tray
-    // icon, or the pointer as an empty rectangle.
+    // icon, or the pointer as a one-pixel rectangle.
     void showContent(QWidget* content, const QRect& anchor);
     QWidget* content() const { return m_content; }
 
