@@ -12,7 +12,29 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdio>
+
+namespace {
+
+std::atomic_bool lostServerReported = false;
+QtMessageHandler defaultMessageHandler = nullptr;
+
+// Said once, whichever notices first: our connection or Qt's own, which then ends the process itself.
+void reportLostServer() {
+    if (!lostServerReported.exchange(true))
+        std::fputs("Kestrune: the connection to the X server was lost.\n", stderr);
+}
+
+void messageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.startsWith(QLatin1String("The X11 connection broke"))) {
+        reportLostServer();
+        return;
+    }
+    defaultMessageHandler(type, context, message);
+}
+
+} // namespace
 
 int KestruneApp::run(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
@@ -24,6 +46,7 @@ int KestruneApp::run(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING"))
         qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
 
+    defaultMessageHandler = qInstallMessageHandler(messageHandler);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrune"));
     QApplication::setApplicationVersion(QStringLiteral(KESTRUNE_VERSION));
@@ -42,7 +65,7 @@ int KestruneApp::run(int argc, char** argv) {
     QObject::connect(&instance, &SingleInstance::activationRequested, &delegate, &AppDelegate::openSettings);
     if (auto* x11 = dynamic_cast<X11DesktopBackend*>(backend.get())) {
         QObject::connect(&x11->connection(), &X11Connection::connectionLost, &app, [] {
-            std::fputs("Kestrune: the connection to the X server was lost.\n", stderr);
+            reportLostServer();
             QApplication::exit(1);
         });
     }
