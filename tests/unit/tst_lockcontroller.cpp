@@ -387,6 +387,17 @@ private Q_SLOTS:
         QCOMPARE(e.prefs.writeCount(), writes);
     }
 
+    // An absurd stored frame (a hand edit) is clamped onto its display, not sent to the window as is.
+    void absurdFrameIsClampedToItsDisplay() {
+        Engine e;
+        e.store.upsert(lockOn(displayA, {-1e308, 50, 1e308, 1e308}));
+        const Pid pid = e.desk.launch(editor);
+        const WindowRef w = e.desk.openWindow(pid, {10, 10, 300, 200});
+        e.controller.start();
+        e.time.advance(0ms);
+        QCOMPARE(e.frameOf(w), axA);
+    }
+
     // Regular applications with an identity, each once, Kestrune left out, by name whatever the case.
     void lockableApps() {
         Engine e;
