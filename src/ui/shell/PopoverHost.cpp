@@ -29,8 +29,13 @@ QPoint PopoverHost::placement(const QSize& size, const QRect& anchor, const QRec
 }
 
 void PopoverHost::showContent(QWidget* content, const QRect& anchor) {
-    if (m_content)
+    if (m_content) {
+        // Out of the layout at once, so the popup takes the new content's size; deleted once any event
+        // it is handling has returned.
+        layout()->removeWidget(m_content);
+        m_content->hide();
         m_content->deleteLater();
+    }
     m_content = content;
     layout()->addWidget(content);
     adjustSize();
