@@ -36,6 +36,8 @@ constexpr std::array<const char*, static_cast<size_t>(Atom::Count)> atomNames = 
     "_NET_FRAME_EXTENTS",
     "_GTK_FRAME_EXTENTS",
     "_NET_MOVERESIZE_WINDOW",
+    "_NET_WM_NAME",
+    "UTF8_STRING",
 };
 
 } // namespace

@@ -50,6 +50,8 @@ enum class Atom {
     NetFrameExtents,
     GtkFrameExtents,
     NetMoveresizeWindow,
+    NetWmName,
+    Utf8String,
     Count
 };
 

@@ -349,7 +349,8 @@ void X11WindowBackend::moveResize(xcb_window_t window, std::optional<QPointF> po
     }
 }
 
-QSizeF X11WindowBackend::constrainToSizeHints(const QList<uint32_t>& hints, QSizeF client) {
+QSizeF X11WindowBackend::constrainToSizeHints(const QList<uint32_t>& hints, QSizeF client,
+                                              bool withIncrements) {
     const uint32_t flags = hints.value(0);
     auto field = [&](int i) { return static_cast<double>(static_cast<int32_t>(hints.value(i))); };
     auto constrain = [&](double value, int minIndex, int maxIndex, int incIndex, int baseIndex) {
@@ -361,7 +362,7 @@ QSizeF X11WindowBackend::constrainToSizeHints(const QList<uint32_t>& hints, QSiz
         if ((flags & hintMaxSize) && field(maxIndex) > 0)
             value = std::min(value, field(maxIndex));
         value = std::max(value, min);
-        if ((flags & hintResizeInc) && field(incIndex) > 1 && value > base)
+        if (withIncrements && (flags & hintResizeInc) && field(incIndex) > 1 && value > base)
             value = base + std::floor((value - base) / field(incIndex)) * field(incIndex);
         return std::max(value, 1.0);
     };
@@ -371,11 +372,30 @@ QSizeF X11WindowBackend::constrainToSizeHints(const QList<uint32_t>& hints, QSiz
                   constrain(std::round(client.height()), 6, 8, 10, 16));
 }
 
+bool X11WindowBackend::windowManagerRoundsToIncrements(const std::optional<QList<uint32_t>>& check) const {
+    const xcb_window_t wmWindow = check && !check->isEmpty() ? check->first() : XCB_NONE;
+    if (wmWindow != m_wmCheckWindow) {
+        m_wmCheckWindow = wmWindow;
+        m_wmName.clear();
+        if (wmWindow != XCB_NONE) {
+            auto nameCookie =
+                m_x.requestProperty(wmWindow, m_x.atom(Atom::NetWmName), m_x.atom(Atom::Utf8String), 64);
+            m_wmName = m_x.propertyReply(nameCookie).value_or(QByteArray());
+        }
+    }
+    // X11: xfwm4: rounds to the size increments only while the user resizes; a size asked for through
+    // _NET_MOVERESIZE_WINDOW is given as it stands (within the minimum and maximum).
+    return m_wmName != "Xfwm4";
+}
+
 QSizeF X11WindowBackend::acceptableClientSize(xcb_window_t window, QSizeF client) const {
     auto cookie = m_x.requestProperty(window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 18);
+    auto checkCookie =
+        m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetSupportingWmCheck), XCB_ATOM_WINDOW, 1);
     const auto hints = m_x.propertyList(cookie);
+    const bool withIncrements = windowManagerRoundsToIncrements(m_x.propertyList(checkCookie));
     m_x.drain();
-    return constrainToSizeHints(hints.value_or(QList<uint32_t>{}), client);
+    return constrainToSizeHints(hints.value_or(QList<uint32_t>{}), client, withIncrements);
 }
 
 QSizeF X11WindowBackend::nearestAcceptableSize(WindowRef window, QSizeF requested) const {

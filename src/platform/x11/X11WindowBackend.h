@@ -27,8 +27,10 @@ public:
     Pid pid(WindowRef window) const override;
 
     // The client size a window with these WM_NORMAL_HINTS accepts for the requested one: clamped to its
-    // minimum and maximum, then rounded down to its size increments, as window managers do.
-    static QSizeF constrainToSizeHints(const QList<uint32_t>& hints, QSizeF client);
+    // minimum and maximum, then rounded down to its size increments unless the window manager applies
+    // them only to the user's own resizing.
+    static QSizeF constrainToSizeHints(const QList<uint32_t>& hints, QSizeF client,
+                                       bool withIncrements = true);
 
     // How long a read right after a write waits for the window manager to carry it out.
     static constexpr std::chrono::milliseconds settleTimeout{40};
@@ -54,9 +56,13 @@ private:
     void moveResize(xcb_window_t window, std::optional<QPointF> position, std::optional<QSizeF> size);
     std::optional<Frame> leaveMaximizedState(xcb_window_t window, Frame frame);
     QSizeF acceptableClientSize(xcb_window_t window, QSizeF client) const;
+    bool windowManagerRoundsToIncrements(const std::optional<QList<uint32_t>>& check) const;
     QList<xcb_window_t> windowsTopmostFirst(Pid pid, xcb_window_t* active) const;
     static bool isValidWindow(WindowRef window) { return window > 0 && window <= 0x1fffffffu; }
 
     X11Connection& m_x;
     mutable QHash<xcb_window_t, Pending> m_pending;
+    // The running window manager's check window and name, read again when another one takes over.
+    mutable xcb_window_t m_wmCheckWindow = XCB_NONE;
+    mutable QByteArray m_wmName;
 };
