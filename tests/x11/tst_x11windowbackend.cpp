@@ -4,6 +4,8 @@
 #include "platform/x11/X11WindowBackend.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -216,6 +218,37 @@ private Q_SLOTS:
         QCOMPARE(moveVerified(w, target, target.size()), std::optional(target));
         QVERIFY(!runTool(u"xprop"_s, {u"-id"_s, QString::number(w), u"_NET_WM_STATE"_s}).contains(stateAtom));
         QCOMPARE(measuredOuterFrame(w), std::optional(target));
+    }
+
+    // KWin's quick tiling (a window dragged to a screen edge) has no EWMH state, and KWin ignores every
+    // write to a tiled window: the window is still placed, once, without a second try from the caller.
+    void quickTiledWindowOnKWin() {
+        if (testWindowManager() != "kwin"_L1)
+            QSKIP("quick tiling is KWin's");
+        TestClients clients;
+        QProcess* process = clients.start(u"xlogo"_s, {u"-geometry"_s, u"200x150+300+300"_s});
+        QVERIFY(process);
+        const WindowRef w = waitForWindow(TestClients::pid(process));
+        QVERIFY(w);
+        QCOMPARE(runQuietly(u"xdotool"_s, {u"windowactivate"_s, u"--sync"_s, QString::number(w)}), 0);
+        QTemporaryDir dir;
+        const QString script = dir.filePath(u"tile.js"_s);
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("workspace.slotWindowQuickTileLeft();\n");
+        file.close();
+        const QStringList call{u"--session"_s, u"--print-reply"_s, u"--dest=org.kde.KWin"_s, u"/Scripting"_s};
+        QCOMPARE(
+            runQuietly(u"dbus-send"_s, call + QStringList{u"org.kde.kwin.Scripting.loadScript"_s,
+                                                          u"string:"_s + script, u"string:kestrune-tile"_s}),
+            0);
+        QCOMPARE(runQuietly(u"dbus-send"_s, call + QStringList{u"org.kde.kwin.Scripting.start"_s}), 0);
+        QTRY_COMPARE(measuredOuterFrame(w), std::optional(QRectF(0, 0, 960, 1080)));
+
+        const QRectF target(400, 300, 500, 350);
+        writePass(w, target);
+        QCOMPARE(frame(w).value_or(QRectF()), target);
+        QCOMPARE(measuredOuterFrame(w).value_or(QRectF()), target);
     }
 
     // AX space starts at the primary monitor's corner, wherever that lies on the root window.

@@ -43,20 +43,23 @@ private:
         QMarginsF shadow; // _GTK_FRAME_EXTENTS: invisible margins inside a client-side-decorated window
         QList<xcb_atom_t> states;
         bool moveResizeSupported = false;
+        xcb_window_t wmCheck = XCB_NONE; // the window manager's _NET_SUPPORTING_WM_CHECK window
     };
     // A write the window manager may not have carried out yet.
     struct Pending {
         std::chrono::steady_clock::time_point deadline;
         std::optional<QPointF> position; // root coordinates
         std::optional<QSizeF> size;      // the nearest acceptable outer size
+        std::optional<QRectF> before;    // the frame before the first write, where a refusal may hide
     };
 
     std::optional<Frame> readFrame(xcb_window_t window, bool withWmFacts = false) const;
     std::optional<QRectF> settledFrame(xcb_window_t window) const;
-    void moveResize(xcb_window_t window, std::optional<QPointF> position, std::optional<QSizeF> size);
-    std::optional<Frame> leaveMaximizedState(xcb_window_t window, Frame frame);
+    void moveResize(xcb_window_t window, std::optional<QPointF> position, std::optional<QSizeF> size) const;
+    std::optional<Frame> leaveMaximizedState(xcb_window_t window, Frame frame) const;
+    bool leaveQuickTiling(xcb_window_t window) const;
     QSizeF acceptableClientSize(xcb_window_t window, QSizeF client) const;
-    bool windowManagerRoundsToIncrements(const std::optional<QList<uint32_t>>& check) const;
+    const QByteArray& windowManagerName(xcb_window_t check) const;
     QList<xcb_window_t> windowsTopmostFirst(Pid pid, xcb_window_t* active) const;
     static bool isValidWindow(WindowRef window) { return window > 0 && window <= 0x1fffffffu; }
 
