@@ -152,6 +152,16 @@ std::optional<X11WindowBackend::Frame> X11WindowBackend::readFrame(xcb_window_t 
         const auto supported = m_x.propertyList(supportedCookie).value_or(QList<uint32_t>{});
         frame.moveResizeSupported = supported.contains(m_x.atom(Atom::NetMoveresizeWindow));
         frame.wmCheck = m_x.propertyList(checkCookie).value_or(QList<uint32_t>{}).value(0, XCB_NONE);
+        // X11: metacity, xfwm4, KWin: leave _NET_SUPPORTED on the root when they exit; a message to a
+        // window manager that is gone moves nothing. Only a check window that names itself proves one runs.
+        const auto self = frame.wmCheck == XCB_NONE
+                              ? std::nullopt
+                              : m_x.propertyList(m_x.requestProperty(
+                                    frame.wmCheck, m_x.atom(Atom::NetSupportingWmCheck), XCB_ATOM_WINDOW, 1));
+        if (!self || self->value(0, XCB_NONE) != frame.wmCheck) {
+            frame.wmCheck = XCB_NONE;
+            frame.moveResizeSupported = false;
+        }
     }
     m_x.drain();
     if (!geometry || !origin)
