@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QByteArray>
-#include <QList>
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QPointF>
 
