@@ -1,6 +1,9 @@
 #include "X11TestSupport.h"
 
 #include "platform/x11/X11Connection.h"
+#include "platform/QTimerScheduler.h"
+#include "platform/WindowAccess.h"
+#include "platform/x11/X11ScreenSource.h"
 #include "platform/x11/X11WindowBackend.h"
 
 #include <QElapsedTimer>
@@ -219,6 +222,42 @@ private Q_SLOTS:
         QCOMPARE(moveVerified(w, target, target.size()), std::optional(target));
         QVERIFY(!runTool(u"xprop"_s, {u"-id"_s, QString::number(w), u"_NET_WM_STATE"_s}).contains(stateAtom));
         QCOMPARE(measuredOuterFrame(w), std::optional(target));
+    }
+
+    // The verified move over the real window manager: true where the window got there, false where the
+    // window manager would not have it, never the other way round.
+    void verifiedMoveTellsTheTruth_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QRectF>("target");
+        QTest::addColumn<QStringList>("refusedBy");
+        QTest::newRow("xlogo") << u"xlogo"_s << QRectF(120, 90, 420, 310) << QStringList{};
+        QTest::newRow("xterm, to its steps") << u"xterm"_s << QRectF(200, 150, 500, 400) << QStringList{};
+        QTest::newRow("maximized") << u"normal,maximized"_s << QRectF(300, 200, 640, 480) << QStringList{};
+        QTest::newRow("across the right edge")
+            << u"xlogo"_s << QRectF(1800, 700, 300, 200) << QStringList{u"metacity"_s};
+        QTest::newRow("smaller than the window manager allows")
+            << u"normal,inc"_s << QRectF(400, 300, 30, 30) << QStringList{u"kwin"_s, u"metacity"_s};
+    }
+    void verifiedMoveTellsTheTruth() {
+        QFETCH(QString, kind);
+        QFETCH(QRectF, target);
+        QFETCH(QStringList, refusedBy);
+        TestClients clients;
+        QProcess* process = kind.startsWith(u'x') ? clients.start(kind, {u"-geometry"_s, u"+50+50"_s})
+                                                  : clients.startTestClient({kind});
+        QVERIFY(process);
+        const WindowRef w = waitForWindow(TestClients::pid(process));
+        QVERIFY(w);
+        X11ScreenSource screens(*m_x);
+        QTimerScheduler scheduler;
+        WindowAccess access(*m_backend, screens, scheduler);
+        const bool reached = access.setFrameVerified(target, w, 4);
+        QCOMPARE(reached, !refusedBy.contains(testWindowManager()));
+        const auto landed = access.frame(w);
+        QVERIFY(landed);
+        QCOMPARE(measuredOuterFrame(w), landed);
+        if (reached)
+            QCOMPARE(landed->topLeft(), target.topLeft());
     }
 
     // KWin's quick tiling (a window dragged to a screen edge) has no EWMH state, and KWin ignores every
