@@ -5,7 +5,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test fuzz format clean
+.PHONY: all deps configure build run test test-wm wm-name fuzz format clean
 
 all: build
 
@@ -23,6 +23,14 @@ run: deps
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# One window manager's X11 and end-to-end tests alone: make test-wm WM=kwin (openbox, metacity, xfwm4, kwin).
+test-wm: wm-name build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) -L '^wm-$(WM)$$'
+
+wm-name:
+	@case "$(WM)" in openbox|metacity|xfwm4|kwin) ;; \
+	  *) echo "make test-wm: WM must be one of openbox, metacity, xfwm4, kwin" >&2; exit 2 ;; esac
 
 # libFuzzer targets, built with clang into their own tree, then run for FUZZ_SECONDS each.
 fuzz: deps

@@ -76,17 +76,50 @@ int field(const QString& text, const QString& label) {
 } // namespace
 
 std::optional<QRectF> measuredOuterFrame(quint64 window) {
-    const QString tree = runTool(u"xwininfo"_s, {u"-tree"_s, u"-id"_s, QString::number(window)});
-    const auto parent = QRegularExpression(uR"(Parent window id: (0x[0-9a-f]+))"_s).match(tree);
-    if (!parent.hasMatch())
+    const auto client = clientGeometry(window);
+    if (!client)
         return std::nullopt;
-    const QString info = runTool(u"xwininfo"_s, {u"-id"_s, parent.captured(1)});
+    QList<int> extents{0, 0, 0, 0}; // left, right, top, bottom
+    const QString property =
+        runTool(u"xprop"_s, {u"-id"_s, QString::number(window), u"_NET_FRAME_EXTENTS"_s});
+    const auto values = QRegularExpression(uR"(=\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+))"_s).match(property);
+    if (values.hasMatch()) {
+        for (int i = 0; i < 4; ++i)
+            extents[i] = values.captured(i + 1).toInt();
+    }
+    return client->adjusted(-extents[0], -extents[2], extents[1], extents[3]);
+}
+
+std::optional<QRectF> clientGeometry(quint64 window) {
+    const QString info = runTool(u"xwininfo"_s, {u"-id"_s, QString::number(window)});
     if (info.isEmpty())
         return std::nullopt;
     const int border = field(info, u"Border width"_s);
     return QRectF(field(info, u"Absolute upper-left X"_s) - border,
                   field(info, u"Absolute upper-left Y"_s) - border, field(info, u"Width"_s) + 2 * border,
                   field(info, u"Height"_s) + 2 * border);
+}
+
+std::optional<QRectF> topLevelFrameWindow(quint64 window) {
+    const QRegularExpression parentPattern(uR"(Parent window id: (0x[0-9a-f]+))"_s);
+    const QRegularExpression rootPattern(uR"(Root window id: (0x[0-9a-f]+))"_s);
+    QString current = QString::number(window);
+    for (int depth = 0; depth < 8; ++depth) {
+        const QString tree = runTool(u"xwininfo"_s, {u"-tree"_s, u"-id"_s, current});
+        const auto parent = parentPattern.match(tree);
+        const auto root = rootPattern.match(tree);
+        if (!parent.hasMatch() || !root.hasMatch())
+            return std::nullopt;
+        if (parent.captured(1) == root.captured(1))
+            break;
+        current = parent.captured(1);
+    }
+    return clientGeometry(current.toULongLong(nullptr, 0));
+}
+
+QString testWindowManager() {
+    const QString wm = qEnvironmentVariable("KESTRUNE_TEST_WM");
+    return wm.isEmpty() ? u"openbox"_s : wm;
 }
 
 QList<quint64> readTestClientWindows(QProcess* process, int count, int timeoutMs) {

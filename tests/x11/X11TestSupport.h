@@ -35,9 +35,21 @@ QString runTool(const QString& program, const QStringList& arguments);
 // Runs a tool to its end with its output discarded; its exit code, -1 when it did not run.
 int runQuietly(const QString& program, const QStringList& arguments);
 
-// The outer frame of a client window measured without our code: the geometry of the window manager's
-// frame window around it (openbox reparents each client into exactly one frame), border included.
+// The outer frame of a client window measured without our code: the client's place on the root as
+// xwininfo reports it, border included, widened by the decorations the window manager announces in
+// _NET_FRAME_EXTENTS (read with xprop).
 std::optional<QRectF> measuredOuterFrame(quint64 window);
+
+// A client window's own geometry on the root, border included, as xwininfo reports it.
+std::optional<QRectF> clientGeometry(quint64 window);
+
+// The geometry of the window manager's outermost window around a client (the child of the root it
+// hangs under), border included. On openbox, xfwm4 and KWin that is the visible frame; metacity's
+// frame window also holds invisible resize borders around it.
+std::optional<QRectF> topLevelFrameWindow(quint64 window);
+
+// The window manager the test runs under (with-xsession's KESTRUNE_TEST_WM), openbox by default.
+QString testWindowManager();
 
 // Reads window ids printed by the test client ("window 0x...") until count are known or time is up.
 QList<quint64> readTestClientWindows(QProcess* process, int count, int timeoutMs = 5000);

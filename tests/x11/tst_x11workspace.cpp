@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QDeadlineTimer>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -140,6 +141,44 @@ private Q_SLOTS:
         QCOMPARE(terminated.first().first().value<RunningApp>().pid, pid);
         QVERIFY(!find(workspace, pid));
         QCOMPARE(workspace.observeWindowCreation(0, [](WindowRef) {}), nullptr);
+    }
+
+    // An application that quits and starts again while we are busy may get its old window id back: the
+    // old process still ends and the new one still launches.
+    void relaunchWithTheSameWindowId() {
+        X11Workspace workspace(*m_x);
+        TestClients clients;
+        QProcess* first = clients.startTestClient({u"normal"_s}, u"Relaunched"_s);
+        QVERIFY(first);
+        const QList<quint64> firstWindows = readTestClientWindows(first, 1);
+        QCOMPARE(firstWindows.size(), 1);
+        const Pid firstPid = TestClients::pid(first);
+        QTRY_VERIFY(find(workspace, firstPid));
+        QSignalSpy launched(&workspace, &Workspace::applicationLaunched);
+        QSignalSpy terminated(&workspace, &Workspace::applicationTerminated);
+
+        // No event is handled from here until the second window is listed.
+        TestClients::stop(first);
+        QProcess* second = clients.startTestClient({u"normal"_s}, u"Relaunched"_s);
+        QVERIFY(second);
+        const QList<quint64> secondWindows = readTestClientWindows(second, 1);
+        QCOMPARE(secondWindows.size(), 1);
+        const Pid secondPid = TestClients::pid(second);
+        const QString listedId = u"0x"_s + QString::number(secondWindows.first(), 16);
+        const QDeadlineTimer deadline(5000);
+        while (!runTool(u"xprop"_s, {u"-root"_s, u"_NET_CLIENT_LIST"_s}).contains(listedId) &&
+               !deadline.hasExpired())
+            QTest::qSleep(20);
+        if (secondWindows != firstWindows)
+            qInfo("the server gave the second window another id: the plain case");
+
+        QTRY_VERIFY(find(workspace, secondPid));
+        QTRY_COMPARE(terminated.size(), 1);
+        QCOMPARE(terminated.first().first().value<RunningApp>().pid, firstPid);
+        QCOMPARE(launched.size(), 1);
+        QCOMPARE(launched.first().first().value<RunningApp>().pid, secondPid);
+        QVERIFY(!find(workspace, firstPid));
+        QCOMPARE(workspace.runningApplications().size(), 1);
     }
 
     // Identity, names and policy of applications, from WM_CLASS, desktop entries and window kinds.

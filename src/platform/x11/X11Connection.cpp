@@ -38,6 +38,8 @@ constexpr std::array<const char*, static_cast<size_t>(Atom::Count)> atomNames = 
     "_NET_FRAME_EXTENTS",
     "_GTK_FRAME_EXTENTS",
     "_NET_MOVERESIZE_WINDOW",
+    "_NET_WM_NAME",
+    "UTF8_STRING",
 };
 
 } // namespace
@@ -120,7 +122,9 @@ void X11Connection::selectRootEvents(uint32_t mask) {
 }
 
 void X11Connection::selectWindowEvents(xcb_window_t window, uint32_t mask) {
-    // Our mask on another client's window is ours alone; a vanished window gives an error we discard.
+    // Our mask on another client's window is ours alone, one per connection: what one part selects
+    // must not wipe what another selected. A vanished window gives an error we discard.
+    mask = m_windowMasks[window] |= mask;
     xcb_discard_reply(m_xcb,
                       xcb_change_window_attributes_checked(m_xcb, window, XCB_CW_EVENT_MASK, &mask).sequence);
 }
@@ -153,6 +157,8 @@ void X11Connection::queue(xcb_generic_event_t* event) {
     if (type == XCB_CONFIGURE_NOTIFY &&
         reinterpret_cast<xcb_configure_notify_event_t*>(event)->window == m_root)
         m_primaryOrigin.reset();
+    if (type == XCB_DESTROY_NOTIFY)
+        m_windowMasks.remove(reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window);
     m_pending.push_back(std::move(owned));
     ++m_eventCount;
 }

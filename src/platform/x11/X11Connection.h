@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointF>
@@ -50,6 +51,8 @@ enum class Atom {
     NetFrameExtents,
     GtkFrameExtents,
     NetMoveresizeWindow,
+    NetWmName,
+    Utf8String,
     Count
 };
 
@@ -83,7 +86,8 @@ public:
     void removeEventHandler(int id);
     // Adds to the events selected on the root window (the masks of all parts are combined).
     void selectRootEvents(uint32_t mask);
-    // Adds to the events selected on another client's window; quietly nothing when it is gone.
+    // Adds to the events selected on another client's window (the masks of all parts are combined);
+    // quietly nothing when it is gone.
     void selectWindowEvents(xcb_window_t window, uint32_t mask);
 
     // Reads whatever the server has sent without blocking and queues it for delivery on the next turn
@@ -129,6 +133,7 @@ private:
     std::map<int, EventHandler> m_handlers;
     int m_nextHandlerId = 1;
     uint32_t m_rootMask = 0;
+    QHash<xcb_window_t, uint32_t> m_windowMasks; // forgotten when the window is destroyed
     std::vector<XcbReply<xcb_generic_event_t>> m_pending;
     quint64 m_eventCount = 0;
     bool m_deliveryScheduled = false;

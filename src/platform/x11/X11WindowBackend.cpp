@@ -130,10 +130,12 @@ std::optional<X11WindowBackend::Frame> X11WindowBackend::readFrame(xcb_window_t 
     auto translateCookie = xcb_translate_coordinates(c, window, m_x.root(), 0, 0);
     auto decorCookie = m_x.requestProperty(window, m_x.atom(Atom::NetFrameExtents), XCB_ATOM_CARDINAL, 4);
     auto shadowCookie = m_x.requestProperty(window, m_x.atom(Atom::GtkFrameExtents), XCB_ATOM_CARDINAL, 4);
-    xcb_get_property_cookie_t stateCookie{}, supportedCookie{};
+    xcb_get_property_cookie_t stateCookie{}, supportedCookie{}, checkCookie{};
     if (withWmFacts) {
         stateCookie = m_x.requestProperty(window, m_x.atom(Atom::NetWmState), XCB_ATOM_ATOM);
         supportedCookie = m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetSupported), XCB_ATOM_ATOM, 4096);
+        checkCookie =
+            m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetSupportingWmCheck), XCB_ATOM_WINDOW, 1);
     }
 
     xcb_generic_error_t* error = nullptr;
@@ -149,6 +151,17 @@ std::optional<X11WindowBackend::Frame> X11WindowBackend::readFrame(xcb_window_t 
         frame.states = m_x.propertyList(stateCookie).value_or(QList<uint32_t>{});
         const auto supported = m_x.propertyList(supportedCookie).value_or(QList<uint32_t>{});
         frame.moveResizeSupported = supported.contains(m_x.atom(Atom::NetMoveresizeWindow));
+        frame.wmCheck = m_x.propertyList(checkCookie).value_or(QList<uint32_t>{}).value(0, XCB_NONE);
+        // X11: metacity, xfwm4, KWin: leave _NET_SUPPORTED on the root when they exit; a message to a
+        // window manager that is gone moves nothing. Only a check window that names itself proves one runs.
+        const auto self = frame.wmCheck == XCB_NONE
+                              ? std::nullopt
+                              : m_x.propertyList(m_x.requestProperty(
+                                    frame.wmCheck, m_x.atom(Atom::NetSupportingWmCheck), XCB_ATOM_WINDOW, 1));
+        if (!self || self->value(0, XCB_NONE) != frame.wmCheck) {
+            frame.wmCheck = XCB_NONE;
+            frame.moveResizeSupported = false;
+        }
     }
     m_x.drain();
     if (!geometry || !origin)
@@ -169,7 +182,7 @@ std::optional<QRectF> X11WindowBackend::settledFrame(xcb_window_t window) const 
         const auto frame = readFrame(window);
         return frame ? std::optional(frame->outer) : std::nullopt;
     }
-    const Pending expected = *pending;
+    Pending expected = *pending;
     m_pending.erase(pending);
     // X11: the window manager carries out a request asynchronously (openbox: 2-4 ms) and a refused one
     // produces no event at all. Re-read as the window's events come in, until it matches or time is up.
@@ -197,12 +210,25 @@ std::optional<QRectF> X11WindowBackend::settledFrame(xcb_window_t window) const 
                             (near(r.x(), expected.position->x()) && near(r.y(), expected.position->y()));
         const bool sized = !expected.size || (near(r.width(), expected.size->width()) &&
                                               near(r.height(), expected.size->height()));
-        if ((placed && sized) || Clock::now() >= expected.deadline)
+        if (placed && sized)
             return r;
-        if (!m_x.waitForEvent(concernsWindow, expected.deadline, since)) {
-            const auto last = readFrame(window);
-            return last ? std::optional(last->outer) : std::nullopt;
-        }
+        if (Clock::now() < expected.deadline && m_x.waitForEvent(concernsWindow, expected.deadline, since))
+            continue;
+        const auto last = readFrame(window);
+        if (!last)
+            return std::nullopt;
+        // X11: KWin: ignores every move and resize of a quick-tiled window (one dragged to a screen edge),
+        // and quick tiling has no EWMH state to remove. Maximizing it vertically and restoring it ends the
+        // tiling; then the write is made once more. Only when nothing at all changed, so a window KWin
+        // merely constrains is left alone.
+        if (!expected.before || last->outer != *expected.before)
+            return last->outer;
+        expected.before.reset();
+        if (!leaveQuickTiling(window))
+            return last->outer;
+        moveResize(window, expected.position, expected.size);
+        m_pending.remove(window);
+        expected.deadline = Clock::now() + settleTimeout;
     }
 }
 
@@ -235,7 +261,7 @@ void X11WindowBackend::setSize(WindowRef window, QSizeF size) {
 }
 
 std::optional<X11WindowBackend::Frame> X11WindowBackend::leaveMaximizedState(xcb_window_t window,
-                                                                             Frame frame) {
+                                                                             Frame frame) const {
     const xcb_atom_t vert = m_x.atom(Atom::NetWmStateMaximizedVert);
     const xcb_atom_t horz = m_x.atom(Atom::NetWmStateMaximizedHorz);
     const xcb_atom_t full = m_x.atom(Atom::NetWmStateFullscreen);
@@ -284,7 +310,7 @@ std::optional<X11WindowBackend::Frame> X11WindowBackend::leaveMaximizedState(xcb
 }
 
 void X11WindowBackend::moveResize(xcb_window_t window, std::optional<QPointF> position,
-                                  std::optional<QSizeF> size) {
+                                  std::optional<QSizeF> size) const {
     auto frame = readFrame(window, true);
     if (!frame)
         return;
@@ -338,8 +364,11 @@ void X11WindowBackend::moveResize(xcb_window_t window, std::optional<QPointF> po
     // Writes that were never read back (a live preview) leave entries behind: drop the old ones.
     const auto now = Clock::now();
     m_pending.removeIf([now](const auto& entry) { return entry.value().deadline < now; });
+    const bool first = !m_pending.contains(window);
     Pending& pending = m_pending[window];
     pending.deadline = now + settleTimeout;
+    if (first && frame->moveResizeSupported && windowManagerName(frame->wmCheck) == "KWin")
+        pending.before = frame->outer;
     if (position)
         pending.position = QPointF(x + s.left(), y + s.top());
     if (size) {
@@ -349,7 +378,8 @@ void X11WindowBackend::moveResize(xcb_window_t window, std::optional<QPointF> po
     }
 }
 
-QSizeF X11WindowBackend::constrainToSizeHints(const QList<uint32_t>& hints, QSizeF client) {
+QSizeF X11WindowBackend::constrainToSizeHints(const QList<uint32_t>& hints, QSizeF client,
+                                              bool withIncrements) {
     const uint32_t flags = hints.value(0);
     auto field = [&](int i) { return static_cast<double>(static_cast<int32_t>(hints.value(i))); };
     auto constrain = [&](double value, int minIndex, int maxIndex, int incIndex, int baseIndex) {
@@ -361,7 +391,7 @@ QSizeF X11WindowBackend::constrainToSizeHints(const QList<uint32_t>& hints, QSiz
         if ((flags & hintMaxSize) && field(maxIndex) > 0)
             value = std::min(value, field(maxIndex));
         value = std::max(value, min);
-        if ((flags & hintResizeInc) && field(incIndex) > 1 && value > base)
+        if (withIncrements && (flags & hintResizeInc) && field(incIndex) > 1 && value > base)
             value = base + std::floor((value - base) / field(incIndex)) * field(incIndex);
         return std::max(value, 1.0);
     };
@@ -371,11 +401,59 @@ QSizeF X11WindowBackend::constrainToSizeHints(const QList<uint32_t>& hints, QSiz
                   constrain(std::round(client.height()), 6, 8, 10, 16));
 }
 
+const QByteArray& X11WindowBackend::windowManagerName(xcb_window_t check) const {
+    if (check != m_wmCheckWindow) {
+        m_wmCheckWindow = check;
+        m_wmName.clear();
+        if (check != XCB_NONE) {
+            auto nameCookie =
+                m_x.requestProperty(check, m_x.atom(Atom::NetWmName), m_x.atom(Atom::Utf8String), 64);
+            m_wmName = m_x.propertyReply(nameCookie).value_or(QByteArray());
+        }
+    }
+    return m_wmName;
+}
+
+bool X11WindowBackend::leaveQuickTiling(xcb_window_t window) const {
+    const xcb_atom_t vert = m_x.atom(Atom::NetWmStateMaximizedVert);
+    const auto maximizedVertically = [&] {
+        auto cookie = m_x.requestProperty(window, m_x.atom(Atom::NetWmState), XCB_ATOM_ATOM);
+        return m_x.propertyList(cookie).value_or(QList<uint32_t>{}).contains(vert);
+    };
+    const auto stateChanged = [&](const xcb_generic_event_t* event) {
+        if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
+            return false;
+        const auto* property = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+        return property->window == window && property->atom == m_x.atom(Atom::NetWmState);
+    };
+    // One state at a time, each confirmed, so the restore is not taken for the maximize.
+    for (const uint32_t action : {1u /* add */, 0u /* remove */}) {
+        const quint64 since = m_x.eventCount();
+        sendRootMessage(m_x, window, m_x.atom(Atom::NetWmState), {action, vert, 0, sourceTool, 0});
+        m_x.flush();
+        const auto deadline = Clock::now() + stateChangeTimeout;
+        quint64 from = since;
+        while (maximizedVertically() != (action == 1u)) {
+            if (!m_x.waitForEvent(stateChanged, deadline, from))
+                return false;
+            from = m_x.eventCount();
+        }
+    }
+    m_x.drain();
+    return true;
+}
+
 QSizeF X11WindowBackend::acceptableClientSize(xcb_window_t window, QSizeF client) const {
     auto cookie = m_x.requestProperty(window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 18);
+    auto checkCookie =
+        m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetSupportingWmCheck), XCB_ATOM_WINDOW, 1);
     const auto hints = m_x.propertyList(cookie);
+    const auto check = m_x.propertyList(checkCookie).value_or(QList<uint32_t>{}).value(0, XCB_NONE);
+    // X11: xfwm4: rounds to the size increments only while the user resizes; a size asked for through
+    // _NET_MOVERESIZE_WINDOW is given as it stands (within the minimum and maximum).
+    const bool withIncrements = windowManagerName(check) != "Xfwm4";
     m_x.drain();
-    return constrainToSizeHints(hints.value_or(QList<uint32_t>{}), client);
+    return constrainToSizeHints(hints.value_or(QList<uint32_t>{}), client, withIncrements);
 }
 
 QSizeF X11WindowBackend::nearestAcceptableSize(WindowRef window, QSizeF requested) const {

@@ -27,8 +27,10 @@ public:
     Pid pid(WindowRef window) const override;
 
     // The client size a window with these WM_NORMAL_HINTS accepts for the requested one: clamped to its
-    // minimum and maximum, then rounded down to its size increments, as window managers do.
-    static QSizeF constrainToSizeHints(const QList<uint32_t>& hints, QSizeF client);
+    // minimum and maximum, then rounded down to its size increments unless the window manager applies
+    // them only to the user's own resizing.
+    static QSizeF constrainToSizeHints(const QList<uint32_t>& hints, QSizeF client,
+                                       bool withIncrements = true);
 
     // How long a read right after a write waits for the window manager to carry it out.
     static constexpr std::chrono::milliseconds settleTimeout{40};
@@ -41,22 +43,29 @@ private:
         QMarginsF shadow; // _GTK_FRAME_EXTENTS: invisible margins inside a client-side-decorated window
         QList<xcb_atom_t> states;
         bool moveResizeSupported = false;
+        xcb_window_t wmCheck = XCB_NONE; // the window manager's _NET_SUPPORTING_WM_CHECK window
     };
     // A write the window manager may not have carried out yet.
     struct Pending {
         std::chrono::steady_clock::time_point deadline;
         std::optional<QPointF> position; // root coordinates
         std::optional<QSizeF> size;      // the nearest acceptable outer size
+        std::optional<QRectF> before;    // the frame before the first write, where a refusal may hide
     };
 
     std::optional<Frame> readFrame(xcb_window_t window, bool withWmFacts = false) const;
     std::optional<QRectF> settledFrame(xcb_window_t window) const;
-    void moveResize(xcb_window_t window, std::optional<QPointF> position, std::optional<QSizeF> size);
-    std::optional<Frame> leaveMaximizedState(xcb_window_t window, Frame frame);
+    void moveResize(xcb_window_t window, std::optional<QPointF> position, std::optional<QSizeF> size) const;
+    std::optional<Frame> leaveMaximizedState(xcb_window_t window, Frame frame) const;
+    bool leaveQuickTiling(xcb_window_t window) const;
     QSizeF acceptableClientSize(xcb_window_t window, QSizeF client) const;
+    const QByteArray& windowManagerName(xcb_window_t check) const;
     QList<xcb_window_t> windowsTopmostFirst(Pid pid, xcb_window_t* active) const;
     static bool isValidWindow(WindowRef window) { return window > 0 && window <= 0x1fffffffu; }
 
     X11Connection& m_x;
     mutable QHash<xcb_window_t, Pending> m_pending;
+    // The running window manager's check window and name, read again when another one takes over.
+    mutable xcb_window_t m_wmCheckWindow = XCB_NONE;
+    mutable QByteArray m_wmName;
 };

@@ -70,11 +70,20 @@ X11Workspace::~X11Workspace() {
 }
 
 void X11Workspace::handleEvent(const xcb_generic_event_t* event) {
-    if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
+    const uint8_t type = event->response_type & 0x7f;
+    if (type == XCB_DESTROY_NOTIFY) {
+        const xcb_window_t window = reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window;
+        if (!m_windowPids.contains(window) && !m_ignored.contains(window))
+            return;
+        m_destroyed.insert(window);
+    } else if (type == XCB_PROPERTY_NOTIFY) {
+        const auto* property = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+        if (property->window != m_x.root() || property->atom != m_x.atom(Atom::NetClientList))
+            return;
+    } else {
         return;
-    const auto* property = reinterpret_cast<const xcb_property_notify_event_t*>(event);
-    if (property->window != m_x.root() || property->atom != m_x.atom(Atom::NetClientList) ||
-        m_refreshScheduled)
+    }
+    if (m_refreshScheduled)
         return;
     // One read for a burst of changes, on the next turn of the loop.
     m_refreshScheduled = true;
@@ -98,25 +107,61 @@ RunningApp X11Workspace::describe(Pid pid, const QString& bundleID) const {
 }
 
 void X11Workspace::refresh() {
-    const auto list = m_x.propertyList(
-        m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetClientList), XCB_ATOM_WINDOW, 1u << 16));
+    auto listCookie =
+        m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetClientList), XCB_ATOM_WINDOW, 1u << 16);
+    auto checkCookie =
+        m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetSupportingWmCheck), XCB_ATOM_WINDOW, 1);
+    auto list = m_x.propertyList(listCookie);
+    const auto check = m_x.propertyList(checkCookie);
+    if (!list && check && !check->isEmpty() && check->first() != XCB_NONE) {
+        // X11: xfwm4: deletes the client list when its last window goes instead of emptying it. With
+        // the window manager still there (its check window names itself), no list means no windows.
+        const auto self = m_x.propertyList(
+            m_x.requestProperty(check->first(), m_x.atom(Atom::NetSupportingWmCheck), XCB_ATOM_WINDOW, 1));
+        if (self && !self->isEmpty() && self->first() == check->first())
+            list = QList<uint32_t>{};
+    }
     m_x.drain();
     // X11: without a window manager the list is absent; what ran keeps running until one lists it again.
     if (!list)
         return;
     const QSet<xcb_window_t> listed(list->cbegin(), list->cend());
 
+    // X11: window ids are reused: an application that quits and starts again at once (a relaunch) may
+    // get its old window id back before we read the list in between. A destroyed window is forgotten
+    // here, and read afresh when the id is listed again; its application ends below if nothing else of
+    // it is left.
+    QSet<Pid> bereft;
+    for (xcb_window_t w : std::exchange(m_destroyed, {})) {
+        m_ignored.remove(w);
+        const auto owner = m_windowPids.constFind(w);
+        if (owner == m_windowPids.cend())
+            continue;
+        App& app = m_apps[owner.value()];
+        app.windows.removeAll(w);
+        app.taskbarWindows.remove(w);
+        bereft.insert(owner.value());
+        m_windowPids.erase(owner);
+    }
+
     QList<xcb_window_t> fresh;
     for (xcb_window_t w : *list) {
         if (!m_windowPids.contains(w) && !m_ignored.contains(w))
             fresh.append(w);
     }
+    // Their destruction tells us when an id listed again is another window. Selected before they are
+    // read: a window that is gone by then reads as gone, one that goes later reports it.
+    for (xcb_window_t w : fresh)
+        m_x.selectWindowEvents(w, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
     const QList<X11WindowInfo> infos = X11WindowInfo::read(m_x, fresh);
 
     // New windows first, so a process that swaps one window for another does not seem to quit.
     QList<std::pair<Pid, xcb_window_t>> created;
     QList<Pid> launched;
     for (const X11WindowInfo& info : infos) {
+        // X11: the window manager may still list a window that is gone; its id may soon be another's.
+        if (!info.exists)
+            continue;
         if (!info.isApplicationWindow()) {
             m_ignored.insert(info.window);
             continue;
@@ -153,6 +198,18 @@ void X11Workspace::refresh() {
             m_apps.remove(it.value());
         }
         it = m_windowPids.erase(it);
+    }
+    for (Pid pid : bereft) {
+        auto app = m_apps.find(pid);
+        if (app == m_apps.end())
+            continue;
+        app->app.activationPolicy =
+            app->taskbarWindows.isEmpty() ? ActivationPolicy::Accessory : ActivationPolicy::Regular;
+        if (!app->windows.isEmpty())
+            continue;
+        terminated.append(app->app);
+        m_order.removeAll(pid);
+        m_apps.erase(app);
     }
     for (auto it = m_ignored.begin(); it != m_ignored.end();)
         it = listed.contains(*it) ? std::next(it) : m_ignored.erase(it);

@@ -53,7 +53,8 @@ private:
     QList<Pid> m_order; // order of first appearance
     QHash<Pid, App> m_apps;
     QHash<xcb_window_t, Pid> m_windowPids;
-    QSet<xcb_window_t> m_ignored; // listed windows that belong to no known application
+    QSet<xcb_window_t> m_ignored;   // listed windows that belong to no known application
+    QSet<xcb_window_t> m_destroyed; // known windows destroyed since the last read of the list
     std::map<quint64, Observer> m_observers;
     quint64 m_nextObserverId = 1;
     bool m_refreshScheduled = false;
