@@ -149,6 +149,37 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(measuredOuterFrame(w).value_or(QRectF()), locked, 5000);
     }
 
+    // A lock captured on a monitor that has since changed size is re-projected onto its new frame when
+    // the application starts again.
+    void reprojectedAfterAMonitorResize() {
+        const auto removeMain = qScopeGuard([] { runQuietly(u"xrandr"_s, {u"--delmonitor"_s, u"MAIN"_s}); });
+        QVERIFY(runQuietly(u"xrandr"_s,
+                           {u"--setmonitor"_s, u"*MAIN"_s, u"1600/423x900/238+0+0"_s, u"screen"_s}) == 0);
+        startEngine({});
+        QTRY_COMPARE(m_app->displays().displays().value(0).name, u"MAIN"_s);
+        const DisplayInfo main = m_app->displays().displays().value(0);
+        LockRule rule = lockFor(u"XLogo"_s, {400, 225, 800, 450}, main);
+        rule.capturedDisplayOriginX = 0;
+        rule.capturedDisplayOriginY = 0;
+        rule.capturedDisplayWidth = 1600;
+        rule.capturedDisplayHeight = 900;
+
+        QVERIFY(runQuietly(u"xrandr"_s, {u"--delmonitor"_s, u"MAIN"_s}) == 0);
+        QVERIFY(runQuietly(u"xrandr"_s,
+                           {u"--setmonitor"_s, u"*MAIN"_s, u"1280/338x720/190+0+0"_s, u"screen"_s}) == 0);
+        startEngine({});
+        QTRY_COMPARE(m_app->displays().size(main.id), std::optional(QSizeF(1280, 720)));
+        startEngine({rule});
+        TestClients clients;
+        QProcess* process = clients.start(u"xlogo"_s);
+        QVERIFY(process);
+        WindowRef w = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (w = m_app->windowAccess().mainWindow(TestClients::pid(process)).value_or(0)), 5000);
+        // The same place relative to the monitor: a quarter in, half its size.
+        QTRY_COMPARE_WITH_TIMEOUT(measuredOuterFrame(w).value_or(QRectF()), QRectF(320, 180, 640, 360), 5000);
+    }
+
     // Locks on two monitors: the started application offers both places; the digit 2 picks the second.
     void placementChoiceOnTwoMonitors() {
         QVERIFY(runQuietly(u"xrandr"_s,
