@@ -105,6 +105,10 @@ private:
     void runApplyAttempt(const std::shared_ptr<ApplyTask>& task, Pid pid, const QString& bundleID,
                          bool allowPicker, int attempt);
     void finishApplyTask(Pid pid, const std::shared_ptr<ApplyTask>& task);
+    // Counts a newly shown window in; returns how many of the process's other windows were known.
+    int noteWindow(Pid pid, WindowRef window);
+    // Once the windows shown together have all been announced, places them as a re-align does.
+    void scheduleBurstPlacement(Pid pid, const QString& bundleID);
     std::optional<RunningApp> runningApp(Pid pid) const;
     bool isUsable(const LockRule& rule) const;
 
@@ -118,5 +122,9 @@ private:
     WindowWatcher m_watcher;
     PlacementPicker m_picker;
     std::map<Pid, std::shared_ptr<ApplyTask>> m_applyTasks;
+    // The windows of each watched process that the engine already knows, so that windows shown together
+    // (announced one by one after all of them exist) are told apart from windows opened one at a time.
+    std::map<Pid, QList<WindowRef>> m_knownWindows;
+    std::map<Pid, ScheduledTask> m_burstPlacements;
     bool m_isWatching = false;
 };
