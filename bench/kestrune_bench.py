@@ -442,6 +442,8 @@ def fmt(value, digits=1):
     if value is None:
         return "-"
     if isinstance(value, float):
+        if abs(value) < 1:
+            digits = 3
         return ("%%.%df" % digits) % value
     return str(value)
 
