@@ -287,7 +287,7 @@ def placement_runs(obs, runs, label):
         "p95_ms": percentile(latencies, 95), "max_ms": max(latencies) if latencies else None,
         "first_move_median_ms": statistics.median(firsts) if firsts else None,
         "moves_median": statistics.median(moves) if moves else None,
- "moves_max": max(moves, default=0),
+        "moves_max": max(moves, default=0),
         "latencies_ms": [round(v, 2) for v in latencies],
     }
     print("  %s: median %s ms (first move after %s ms), p95 %s ms, moves %s (%d of %d in place)" % (
