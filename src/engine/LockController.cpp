@@ -79,6 +79,7 @@ void LockController::start() {
     m_watcher.start();
     connect(&m_workspace, &Workspace::applicationTerminated, this, [this](const RunningApp& app) {
         m_knownWindows.erase(app.pid);
+        m_firstWindowWaiting.remove(app.pid);
         if (const auto it = m_burstPlacements.find(app.pid); it != m_burstPlacements.end()) {
             it->second.cancel();
             m_burstPlacements.erase(it);
@@ -233,8 +234,10 @@ void LockController::runApplyAttempt(const std::shared_ptr<ApplyTask>& task, Pid
 // A task ending by itself removes its own entry, never a newer task's.
 void LockController::finishApplyTask(Pid pid, const std::shared_ptr<ApplyTask>& task) {
     const auto it = m_applyTasks.find(pid);
-    if (it != m_applyTasks.end() && it->second == task)
+    if (it != m_applyTasks.end() && it->second == task) {
         m_applyTasks.erase(it);
+        m_firstWindowWaiting.remove(pid);
+    }
 }
 
 QList<Pid> LockController::applyTaskPids() const {
@@ -289,15 +292,19 @@ void LockController::handleWindowCreated(WindowRef window, Pid pid) {
         return;
     const int count = m_windows.windowCount(pid);
     if (count <= 1) {
+        m_firstWindowWaiting.insert(pid);
         scheduleApply(pid, *app->bundleID, true);
         return;
     }
     const auto rule = activeRule(pid, *app->bundleID);
     if (!rule || !rule->cascadeWindows)
         return;
-    if (older < count - 1) {
+    const bool firstWindowWaiting = m_firstWindowWaiting.contains(pid) && m_applyTasks.contains(pid);
+    if (older < count - 1 || m_burstPlacements.contains(pid) || firstWindowWaiting) {
         // More windows exist than have been announced: several were shown at once. Counting them now
-        // would give all of them the same cascade step, so they are placed together once announced.
+        // would give all of them the same cascade step, so they are placed together once announced (and
+        // the last ones announced join them). The same while the first window still waits for its
+        // launch's task, which places whichever window is the main one by then.
         scheduleBurstPlacement(pid, *app->bundleID);
         return;
     }
@@ -307,11 +314,12 @@ void LockController::handleWindowCreated(WindowRef window, Pid pid) {
 }
 
 void LockController::scheduleBurstPlacement(Pid pid, const QString& bundleID) {
-    if (const auto it = m_burstPlacements.find(pid);
-        it != m_burstPlacements.end() && !it->second.isCancelled())
-        return; // one placement covers the whole burst
+    // The window manager takes a few milliseconds over each window it is handed: one placement once the
+    // announcements pause, rather than one per batch that reshuffles the windows placed before.
+    if (const auto it = m_burstPlacements.find(pid); it != m_burstPlacements.end())
+        it->second.cancel();
     const QPointer<LockController> self(this);
-    m_burstPlacements[pid] = m_scheduler.schedule(Scheduler::Duration(0), [self, pid, bundleID] {
+    m_burstPlacements[pid] = m_scheduler.schedule(burstQuietPeriod, [self, pid, bundleID] {
         if (!self)
             return;
         self->m_burstPlacements.erase(pid);

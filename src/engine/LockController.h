@@ -7,6 +7,7 @@
 #include "platform/WindowWatcher.h"
 
 #include <QObject>
+#include <QSet>
 #include <QVariant>
 
 #include <map>
@@ -39,6 +40,8 @@ class LockController : public QObject {
 public:
     static constexpr int applyAttempts = 20;
     static constexpr Scheduler::Duration applyPause{150};
+    // How long the announcements of windows shown together must pause before they are placed.
+    static constexpr Scheduler::Duration burstQuietPeriod{30};
     static constexpr int moveRetries = 4;
 
     // What the engine needs of the desktop besides the shared model objects.
@@ -126,5 +129,8 @@ private:
     // (announced one by one after all of them exist) are told apart from windows opened one at a time.
     std::map<Pid, QList<WindowRef>> m_knownWindows;
     std::map<Pid, ScheduledTask> m_burstPlacements;
+    // Processes whose first window waits for the launch's task: that task places whichever window is
+    // the main one when it runs, so windows shown meanwhile are placed together afterwards.
+    QSet<Pid> m_firstWindowWaiting;
     bool m_isWatching = false;
 };
