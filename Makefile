@@ -1,11 +1,12 @@
 # Kestrune's two set-up commands are `make run` and `make test`; the rest are for developers.
 BUILD_DIR  ?= build
 FUZZ_DIR   ?= build-fuzz
+ASAN_DIR   ?= build-asan
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-wm wm-name fuzz format clean
+.PHONY: all deps configure build run test test-wm wm-name test-asan bench fuzz format clean
 
 all: build
 
@@ -32,6 +33,20 @@ wm-name:
 	@case "$(WM)" in openbox|metacity|xfwm4|kwin) ;; \
 	  *) echo "make test-wm: WM must be one of openbox, metacity, xfwm4, kwin" >&2; exit 2 ;; esac
 
+# The unit and X11 suites built with AddressSanitizer and UndefinedBehaviorSanitizer in their own tree.
+test-asan: deps
+	@cmake -S . -B $(ASAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTRUNE_SANITIZE=ON >/dev/null
+	@cmake --build $(ASAN_DIR) -j $(JOBS)
+	@cd $(ASAN_DIR) && ASAN_OPTIONS=$${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0} \
+	    UBSAN_OPTIONS=$${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
+	    ctest --output-on-failure -j $(JOBS) -L 'unit|x11'
+
+# Placement latency, burst, idle cost and start-up of build/kestrune against a peer, on a private X
+# server; prints a table and writes $(BUILD_DIR)/bench/results.json. Not part of `make test`.
+bench: build
+	@scripts/install-bench-deps
+	@bench/run-bench $(BUILD_DIR)
+
 # libFuzzer targets, built with clang into their own tree, then run for FUZZ_SECONDS each.
 fuzz: deps
 	@CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -43,4 +58,4 @@ format: configure
 	@cmake --build $(BUILD_DIR) --target format
 
 clean:
-	rm -rf $(BUILD_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(FUZZ_DIR) $(ASAN_DIR)

@@ -56,6 +56,8 @@ LockController::LockController(LockStore& store, AccessibilityManager& accessibi
 LockController::~LockController() {
     for (auto& [pid, task] : m_applyTasks)
         task->cancel();
+    for (auto& [pid, placement] : m_burstPlacements)
+        placement.cancel();
     if (m_isWatching)
         m_displays.setOnChange({});
 }
@@ -75,6 +77,14 @@ void LockController::start() {
             self->handleWindowCreated(window, pid);
     };
     m_watcher.start();
+    connect(&m_workspace, &Workspace::applicationTerminated, this, [this](const RunningApp& app) {
+        m_knownWindows.erase(app.pid);
+        m_firstWindowWaiting.remove(app.pid);
+        if (const auto it = m_burstPlacements.find(app.pid); it != m_burstPlacements.end()) {
+            it->second.cancel();
+            m_burstPlacements.erase(it);
+        }
+    });
     m_displays.setOnChange([self] {
         if (self)
             self->applyToRunningApps();
@@ -86,6 +96,8 @@ void LockController::handleLaunch(const RunningApp& app) {
     if (!app.bundleID || !hasEnabledRule(*app.bundleID))
         return;
     m_watcher.observe(app.pid);
+    // A new process: every window it shows will be announced.
+    m_knownWindows[app.pid].clear();
     scheduleApply(app.pid, *app.bundleID, true);
 }
 
@@ -94,6 +106,9 @@ void LockController::applyToRunningApps() {
         if (!app.bundleID || !hasEnabledRule(*app.bundleID))
             continue;
         m_watcher.observe(app.pid);
+        // Windows shown before we watched are never announced: they are known already.
+        if (!m_knownWindows.contains(app.pid))
+            m_knownWindows[app.pid] = m_windows.windows(app.pid);
         scheduleApply(app.pid, *app.bundleID, false);
     }
 }
@@ -219,8 +234,10 @@ void LockController::runApplyAttempt(const std::shared_ptr<ApplyTask>& task, Pid
 // A task ending by itself removes its own entry, never a newer task's.
 void LockController::finishApplyTask(Pid pid, const std::shared_ptr<ApplyTask>& task) {
     const auto it = m_applyTasks.find(pid);
-    if (it != m_applyTasks.end() && it->second == task)
+    if (it != m_applyTasks.end() && it->second == task) {
         m_applyTasks.erase(it);
+        m_firstWindowWaiting.remove(pid);
+    }
 }
 
 QList<Pid> LockController::applyTaskPids() const {
@@ -250,23 +267,68 @@ void LockController::offerPlacement(Pid pid, const QList<LockRule>& rules) {
     });
 }
 
+int LockController::noteWindow(Pid pid, WindowRef window) {
+    const QList<WindowRef> current = m_windows.windows(pid);
+    auto known = m_knownWindows.find(pid);
+    if (known == m_knownWindows.end()) {
+        // Watched without being told of its launch: take its other windows as known, as they stand.
+        QList<WindowRef> others = current;
+        others.removeAll(window);
+        known = m_knownWindows.emplace(pid, others).first;
+    }
+    QList<WindowRef>& list = known->second;
+    list.removeIf([&](WindowRef w) { return w == window || !current.contains(w); });
+    const int others = int(list.size());
+    list.append(window);
+    return others;
+}
+
 void LockController::handleWindowCreated(WindowRef window, Pid pid) {
     const auto app = runningApp(pid);
     if (!app || !app->bundleID)
         return;
+    const int older = noteWindow(pid, window);
     if (!m_windows.isStandardWindow(window))
         return;
     const int count = m_windows.windowCount(pid);
     if (count <= 1) {
+        m_firstWindowWaiting.insert(pid);
         scheduleApply(pid, *app->bundleID, true);
         return;
     }
     const auto rule = activeRule(pid, *app->bundleID);
     if (!rule || !rule->cascadeWindows)
         return;
+    const bool firstWindowWaiting = m_firstWindowWaiting.contains(pid) && m_applyTasks.contains(pid);
+    if (older < count - 1 || m_burstPlacements.contains(pid) || firstWindowWaiting) {
+        // More windows exist than have been announced: several were shown at once. Counting them now
+        // would give all of them the same cascade step, so they are placed together once announced (and
+        // the last ones announced join them). The same while the first window still waits for its
+        // launch's task, which places whichever window is the main one by then.
+        scheduleBurstPlacement(pid, *app->bundleID);
+        return;
+    }
     const QRectF base = targetFrame(*rule, m_screens);
     m_windows.setFrameVerified(cascadeFrame(base, count - 1, rule->requiredDisplayID, m_screens), window,
                                moveRetries);
+}
+
+void LockController::scheduleBurstPlacement(Pid pid, const QString& bundleID) {
+    // The window manager takes a few milliseconds over each window it is handed: one placement once the
+    // announcements pause, rather than one per batch that reshuffles the windows placed before.
+    if (const auto it = m_burstPlacements.find(pid); it != m_burstPlacements.end())
+        it->second.cancel();
+    const QPointer<LockController> self(this);
+    m_burstPlacements[pid] = m_scheduler.schedule(burstQuietPeriod, [self, pid, bundleID] {
+        if (!self)
+            return;
+        self->m_burstPlacements.erase(pid);
+        const auto app = self->runningApp(pid);
+        if (!app || app->bundleID != bundleID)
+            return;
+        if (const auto rule = self->activeRule(pid, bundleID); rule && rule->cascadeWindows)
+            self->realign(*rule);
+    });
 }
 
 bool LockController::realign(const LockRule& rule) {

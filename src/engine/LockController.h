@@ -7,6 +7,7 @@
 #include "platform/WindowWatcher.h"
 
 #include <QObject>
+#include <QSet>
 #include <QVariant>
 
 #include <map>
@@ -39,6 +40,8 @@ class LockController : public QObject {
 public:
     static constexpr int applyAttempts = 20;
     static constexpr Scheduler::Duration applyPause{150};
+    // How long the announcements of windows shown together must pause before they are placed.
+    static constexpr Scheduler::Duration burstQuietPeriod{30};
     static constexpr int moveRetries = 4;
 
     // What the engine needs of the desktop besides the shared model objects.
@@ -105,6 +108,10 @@ private:
     void runApplyAttempt(const std::shared_ptr<ApplyTask>& task, Pid pid, const QString& bundleID,
                          bool allowPicker, int attempt);
     void finishApplyTask(Pid pid, const std::shared_ptr<ApplyTask>& task);
+    // Counts a newly shown window in; returns how many of the process's other windows were known.
+    int noteWindow(Pid pid, WindowRef window);
+    // Once the windows shown together have all been announced, places them as a re-align does.
+    void scheduleBurstPlacement(Pid pid, const QString& bundleID);
     std::optional<RunningApp> runningApp(Pid pid) const;
     bool isUsable(const LockRule& rule) const;
 
@@ -118,5 +125,12 @@ private:
     WindowWatcher m_watcher;
     PlacementPicker m_picker;
     std::map<Pid, std::shared_ptr<ApplyTask>> m_applyTasks;
+    // The windows of each watched process that the engine already knows, so that windows shown together
+    // (announced one by one after all of them exist) are told apart from windows opened one at a time.
+    std::map<Pid, QList<WindowRef>> m_knownWindows;
+    std::map<Pid, ScheduledTask> m_burstPlacements;
+    // Processes whose first window waits for the launch's task: that task places whichever window is
+    // the main one when it runs, so windows shown meanwhile are placed together afterwards.
+    QSet<Pid> m_firstWindowWaiting;
     bool m_isWatching = false;
 };

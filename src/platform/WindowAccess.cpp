@@ -45,6 +45,10 @@ int WindowAccess::windowCount(Pid pid) const {
     return static_cast<int>(realWindows(m_backend.windows(pid)).size());
 }
 
+QList<WindowRef> WindowAccess::windows(Pid pid) const {
+    return realWindows(m_backend.windows(pid));
+}
+
 QList<WindowRef> WindowAccess::standardWindows(Pid pid) const {
     QList<WindowRef> standard;
     for (const WindowRef w : realWindows(m_backend.windows(pid))) {

@@ -24,6 +24,8 @@ public:
     std::optional<WindowRef> mainWindow(Pid pid) const;
     // How many windows the application reports; 0 when they cannot be read.
     int windowCount(Pid pid) const;
+    // The application's windows as it reports them (topmost first); empty when they cannot be read.
+    QList<WindowRef> windows(Pid pid) const;
     // The application's standard windows in its own order (topmost first); those whose kind cannot be
     // read are kept, since most ordinary windows are the ones that do not say.
     QList<WindowRef> standardWindows(Pid pid) const;

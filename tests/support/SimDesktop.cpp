@@ -105,6 +105,24 @@ void SimDesktop::setInstalledIcon(const QString& bundleID, const QVariant& icon)
 // --- Windows ----------------------------------------------------------------------------------------
 
 WindowRef SimDesktop::openWindow(Pid pid, const QRectF& frame, Kind kind) {
+    const WindowRef id = createWindow(pid, frame, kind);
+    if (id != 0)
+        announceWindow(pid, id);
+    return id;
+}
+
+QList<WindowRef> SimDesktop::openWindows(Pid pid, const QList<QRectF>& frames) {
+    QList<WindowRef> ids;
+    for (const QRectF& frame : frames) {
+        if (const WindowRef id = createWindow(pid, frame, Kind::Standard); id != 0)
+            ids.append(id);
+    }
+    for (const WindowRef id : std::as_const(ids))
+        announceWindow(pid, id);
+    return ids;
+}
+
+WindowRef SimDesktop::createWindow(Pid pid, const QRectF& frame, Kind kind) {
     const auto app = m_apps.find(pid);
     if (app == m_apps.end())
         return 0;
@@ -116,7 +134,10 @@ WindowRef SimDesktop::openWindow(Pid pid, const QRectF& frame, Kind kind) {
     m_windows.insert(id, window);
     m_writes.insert(id, {});
     app->windows.prepend(id);
+    return id;
+}
 
+void SimDesktop::announceWindow(Pid pid, WindowRef id) {
     // Observers registered while one is being told (or dropped meanwhile) are honoured as they stand.
     QList<quint64> ids;
     for (const auto& [observerId, entry] : m_observers->entries) {
@@ -132,7 +153,6 @@ WindowRef SimDesktop::openWindow(Pid pid, const QRectF& frame, Kind kind) {
         if (onCreated)
             onCreated(id);
     }
-    return id;
 }
 
 void SimDesktop::closeWindow(WindowRef window) {

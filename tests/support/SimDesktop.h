@@ -82,6 +82,9 @@ public:
     // Opens a window of a running application on top of its others and tells the observers of that
     // process; 0 when the process is not running.
     WindowRef openWindow(Pid pid, const QRectF& frame, Kind kind = Kind::Standard);
+    // Opens several standard windows at once, in order, and only then tells the observers of each, as a
+    // window server reports windows that were shown together.
+    QList<WindowRef> openWindows(Pid pid, const QList<QRectF>& frames);
     // Closes a window without notice, as an application does.
     void closeWindow(WindowRef window);
     // Whether the window is open, readable or not.
@@ -180,6 +183,8 @@ public:
     };
 
 private:
+    WindowRef createWindow(Pid pid, const QRectF& frame, Kind kind);
+    void announceWindow(Pid pid, WindowRef window);
     struct App {
         RunningApp info;
         QList<WindowRef> windows; // topmost first

@@ -259,6 +259,58 @@ private Q_SLOTS:
         QVERIFY(e.tasks().isEmpty());
     }
 
+    // Windows shown together are announced only after all of them exist: each still gets a step of its
+    // own (none stacked on another), the main window the lock's frame, and a later single window the
+    // next step.
+    void burstOfWindows_data() {
+        QTest::addColumn<int>("openFirst");
+        QTest::addColumn<int>("together");
+        QTest::addColumn<bool>("cascadeWindows");
+        QTest::newRow("four at launch") << 0 << 4 << true;
+        QTest::newRow("three beside an open one") << 1 << 3 << true;
+        QTest::newRow("thirty at launch") << 0 << 30 << true;
+        QTest::newRow("four at launch, not cascading") << 0 << 4 << false;
+    }
+    void burstOfWindows() {
+        QFETCH(int, openFirst);
+        QFETCH(int, together);
+        QFETCH(bool, cascadeWindows);
+        Engine e;
+        LockRule rule = lockOn(displayA);
+        rule.cascadeWindows = cascadeWindows;
+        e.store.upsert(rule);
+        e.controller.start();
+        const Pid pid = e.desk.launch(editor);
+        const QRectF opened(700, 400, 300, 200);
+        for (int i = 0; i < openFirst; ++i)
+            e.desk.openWindow(pid, opened);
+        e.time.advance(0ms);
+        e.desk.openWindows(pid, QList<QRectF>(together, opened));
+        e.time.advance(200ms); // a launch's own task retries every 150 ms until it sees a window
+
+        const int total = openFirst + together;
+        QList<QRectF> expected{lockedFrame};
+        for (int i = 1; i < total; ++i) {
+            expected.append(cascadeWindows ? cascadeFrame(lockedFrame, i, displayA, e.desk.screens())
+                                           : opened);
+        }
+        QList<QRectF> frames;
+        for (const WindowRef w : e.desk.windowsOf(pid))
+            frames.append(e.frameOf(w));
+        const auto byCorner = [](const QRectF& a, const QRectF& b) {
+            return std::pair(a.y(), a.x()) < std::pair(b.y(), b.x());
+        };
+        std::sort(frames.begin(), frames.end(), byCorner);
+        std::sort(expected.begin(), expected.end(), byCorner);
+        QCOMPARE(frames, expected);
+        QVERIFY(e.tasks().isEmpty());
+
+        // One more window, opened on its own, takes the next step.
+        const WindowRef next = e.desk.openWindow(pid, opened);
+        QCOMPARE(e.frameOf(next),
+                 cascadeWindows ? cascadeFrame(lockedFrame, total, displayA, e.desk.screens()) : opened);
+    }
+
     // With locks on two displays an extra window follows the lock of the display holding the main
     // window's centre (the main screen's when no display holds it), and is left alone on a display
     // without a lock.

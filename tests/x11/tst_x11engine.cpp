@@ -6,6 +6,7 @@
 #include "platform/PreferenceStore.h"
 #include "platform/QTimerScheduler.h"
 #include "platform/WindowBackend.h"
+#include "platform/Workspace.h"
 #include "ui/picker/PlacementOverlay.h"
 
 #include "TestLocks.h"
@@ -15,6 +16,8 @@
 #include <QElapsedTimer>
 #include <QScreen>
 #include <QTest>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -126,6 +129,37 @@ private Q_SLOTS:
         QCOMPARE(third.size(), 1);
         QTRY_COMPARE_WITH_TIMEOUT(measuredOuterFrame(third[0]).value_or(QRectF()), locked.translated(64, 64),
                                   5000);
+    }
+
+    // Eight windows mapped at once by one process each end on a cascade step of their own.
+    void windowsShownTogetherCascade() {
+        const QRectF locked(200, 150, 500, 350);
+        startEngine({});
+        startEngine({lockFor(u"KestruneTestClient"_s, locked, m_app->displays().displays().value(0))});
+        // The last test's client must be seen gone first: a new client may get its window ids again.
+        const auto testClientRunning = [&] {
+            const QList<RunningApp> apps = m_backend->workspace().runningApplications();
+            return std::any_of(apps.begin(), apps.end(),
+                               [](const RunningApp& app) { return app.bundleID == u"KestruneTestClient"_s; });
+        };
+        QTRY_VERIFY(!testClientRunning());
+        TestClients clients;
+        QProcess* client = clients.startTestClient(QStringList(8, u"normal"_s));
+        QVERIFY(client);
+        const QList<quint64> windows = readTestClientWindows(client, 8);
+        QCOMPARE(windows.size(), 8);
+        QList<QRectF> expected;
+        for (int i = 0; i < 8; ++i)
+            expected.append(locked.translated(32 * i, 32 * i));
+        const auto frames = [&] {
+            QList<QRectF> measured;
+            for (quint64 w : windows)
+                measured.append(measuredOuterFrame(w).value_or(QRectF()));
+            std::sort(measured.begin(), measured.end(),
+                      [](const QRectF& a, const QRectF& b) { return a.y() < b.y(); });
+            return measured;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(frames(), expected, 10000);
     }
 
     // When the set of monitors changes, running locked applications are put back.

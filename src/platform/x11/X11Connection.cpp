@@ -250,7 +250,9 @@ std::optional<QList<uint32_t>> X11Connection::propertyList(xcb_get_property_cook
     if (!raw || format != 32)
         return std::nullopt;
     QList<uint32_t> values(raw->size() / 4);
-    std::memcpy(values.data(), raw->constData(), static_cast<size_t>(values.size()) * 4);
+    // An empty list (a window manager with no clients) has no storage to copy into.
+    if (!values.isEmpty())
+        std::memcpy(values.data(), raw->constData(), static_cast<size_t>(values.size()) * 4);
     return values;
 }
 
