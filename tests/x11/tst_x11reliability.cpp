@@ -75,7 +75,7 @@ private Q_SLOTS:
         startEngine({testLock(u"XLogo"_s, {100, 100, 300, 200}, screenID())});
         TestClients clients;
         QList<QProcess*> processes;
-        for (int i = 0; i < 30; ++i)
+        for (int i = 0; i < 50; ++i)
             processes.append(clients.start(u"xlogo"_s));
         QTRY_VERIFY_WITH_TIMEOUT(m_app->controller().applyTaskPids().size() > 0, 5000);
         for (QProcess* p : std::as_const(processes))
