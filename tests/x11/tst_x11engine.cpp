@@ -10,6 +10,7 @@
 #include "ui/picker/PlacementOverlay.h"
 
 #include "TestLocks.h"
+#include "X11EngineTest.h"
 #include "X11TestSupport.h"
 
 #include <QApplication>
@@ -38,25 +39,12 @@ int visibleOverlays() {
 
 } // namespace
 
-class TestX11Engine : public QObject {
+class TestX11Engine : public X11EngineTest {
     Q_OBJECT
-
-    std::unique_ptr<X11DesktopBackend> m_backend;
-    QTimerScheduler m_scheduler;
-    MemoryPreferenceStore m_prefs;
-    std::unique_ptr<AppContainer> m_app;
-
-    // A fresh engine over the stored locks, as at start-up.
-    void startEngine(const QList<LockRule>& rules) {
-        m_app.reset();
-        m_prefs.setData(LockStore::rulesKey, *encodeRules(rules));
-        m_app = std::make_unique<AppContainer>(m_prefs, *m_backend, m_scheduler);
-    }
 
 private Q_SLOTS:
     void initTestCase() {
-        m_backend = X11DesktopBackend::open();
-        QVERIFY2(m_backend, "no X display");
+        QVERIFY2(openBackend(), "no X display");
         startEngine({});
         QTRY_VERIFY(m_app->accessibility().isTrusted());
         QCOMPARE(m_app->displays().displays().size(), 1);
@@ -77,9 +65,8 @@ private Q_SLOTS:
         TestClients clients;
         QProcess* process = clients.start(program);
         QVERIFY(process);
-        WindowRef w = 0;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (w = m_app->windowAccess().mainWindow(TestClients::pid(process)).value_or(0)), 5000);
+        const WindowRef w = waitForMainWindow(process);
+        QVERIFY(w);
         const QRectF target(250, 150, 640, 400);
         QVERIFY(m_app->windowAccess().setFrameVerified(target, w, 4));
         const auto measured = measuredOuterFrame(w);
@@ -100,9 +87,8 @@ private Q_SLOTS:
         clock.start();
         QProcess* process = clients.start(u"xlogo"_s, {u"-geometry"_s, u"200x150+20+20"_s});
         QVERIFY(process);
-        WindowRef w = 0;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (w = m_app->windowAccess().mainWindow(TestClients::pid(process)).value_or(0)), 5000);
+        const WindowRef w = waitForMainWindow(process);
+        QVERIFY(w);
         QTRY_COMPARE_WITH_TIMEOUT(measuredOuterFrame(w).value_or(QRectF()), locked, 5000);
         qInfo("xlogo in place %lld ms after it was started", static_cast<long long>(clock.elapsed()));
         QTRY_VERIFY(m_app->controller().applyTaskPids().isEmpty());
@@ -170,9 +156,8 @@ private Q_SLOTS:
         TestClients clients;
         QProcess* process = clients.start(u"xlogo"_s);
         QVERIFY(process);
-        WindowRef w = 0;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (w = m_app->windowAccess().mainWindow(TestClients::pid(process)).value_or(0)), 5000);
+        const WindowRef w = waitForMainWindow(process);
+        QVERIFY(w);
         QTRY_COMPARE_WITH_TIMEOUT(measuredOuterFrame(w).value_or(QRectF()), locked, 5000);
         m_app->windowAccess().setFrame(QRectF(900, 600, 250, 200), w); // the user moves it away
         QTRY_COMPARE(measuredOuterFrame(w).value_or(QRectF()), QRectF(900, 600, 250, 200));
@@ -207,9 +192,8 @@ private Q_SLOTS:
         TestClients clients;
         QProcess* process = clients.start(u"xlogo"_s);
         QVERIFY(process);
-        WindowRef w = 0;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (w = m_app->windowAccess().mainWindow(TestClients::pid(process)).value_or(0)), 5000);
+        const WindowRef w = waitForMainWindow(process);
+        QVERIFY(w);
         // The same place relative to the monitor: a quarter in, half its size.
         QTRY_COMPARE_WITH_TIMEOUT(measuredOuterFrame(w).value_or(QRectF()), QRectF(320, 180, 640, 360), 5000);
     }

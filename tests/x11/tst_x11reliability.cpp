@@ -7,6 +7,7 @@
 #include "platform/TrustSource.h"
 
 #include "TestLocks.h"
+#include "X11EngineTest.h"
 #include "X11TestSupport.h"
 
 #include <QApplication>
@@ -16,29 +17,11 @@
 
 using namespace Qt::StringLiterals;
 
-class TestX11Reliability : public QObject {
+class TestX11Reliability : public X11EngineTest {
     Q_OBJECT
 
-    std::unique_ptr<X11DesktopBackend> m_backend;
-    QTimerScheduler m_scheduler;
-    MemoryPreferenceStore m_prefs;
-    std::unique_ptr<AppContainer> m_app;
-
-    void startEngine(const QList<LockRule>& rules) {
-        m_app.reset();
-        m_prefs.setData(LockStore::rulesKey, *encodeRules(rules));
-        m_app = std::make_unique<AppContainer>(m_prefs, *m_backend, m_scheduler);
-    }
-    QString screenID() {
-        startEngine({});
-        return m_app->displays().displays().value(0).id;
-    }
-
 private Q_SLOTS:
-    void initTestCase() {
-        m_backend = X11DesktopBackend::open();
-        QVERIFY2(m_backend, "no X display");
-    }
+    void initTestCase() { QVERIFY2(openBackend(), "no X display"); }
     void cleanup() { m_app.reset(); }
 
     // 200 monitor changes in about two seconds, ending with one monitor more: no crash, the display list
@@ -49,9 +32,8 @@ private Q_SLOTS:
         TestClients clients;
         QProcess* process = clients.start(u"xlogo"_s);
         QVERIFY(process);
-        WindowRef w = 0;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (w = m_app->windowAccess().mainWindow(TestClients::pid(process)).value_or(0)), 5000);
+        const WindowRef w = waitForMainWindow(process);
+        QVERIFY(w);
         QTRY_COMPARE_WITH_TIMEOUT(measuredOuterFrame(w).value_or(QRectF()), locked, 5000);
         m_app->windowAccess().setFrame(QRectF(700, 500, 200, 150), w);
 
@@ -112,9 +94,8 @@ private Q_SLOTS:
         TestClients clients;
         QProcess* process = clients.start(u"xlogo"_s);
         QVERIFY(process);
-        WindowRef w = 0;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (w = m_app->windowAccess().mainWindow(TestClients::pid(process)).value_or(0)), 5000);
+        const WindowRef w = waitForMainWindow(process);
+        QVERIFY(w);
         QTRY_COMPARE_WITH_TIMEOUT(measuredOuterFrame(w).value_or(QRectF()), locked, 5000);
     }
 };
