@@ -56,8 +56,8 @@ LockController::LockController(LockStore& store, AccessibilityManager& accessibi
 LockController::~LockController() {
     for (auto& [pid, task] : m_applyTasks)
         task->cancel();
-    for (auto& [pid, placement] : m_burstPlacements)
-        placement.cancel();
+    for (auto& [pid, waiting] : m_firstWindows)
+        waiting.deadline.cancel();
     if (m_isWatching)
         m_displays.setOnChange({});
 }
@@ -79,10 +79,9 @@ void LockController::start() {
     m_watcher.start();
     connect(&m_workspace, &Workspace::applicationTerminated, this, [this](const RunningApp& app) {
         m_knownWindows.erase(app.pid);
-        m_firstWindowWaiting.remove(app.pid);
-        if (const auto it = m_burstPlacements.find(app.pid); it != m_burstPlacements.end()) {
-            it->second.cancel();
-            m_burstPlacements.erase(it);
+        if (const auto it = m_firstWindows.find(app.pid); it != m_firstWindows.end()) {
+            it->second.deadline.cancel();
+            m_firstWindows.erase(it);
         }
     });
     m_displays.setOnChange([self] {
@@ -216,7 +215,7 @@ void LockController::runApplyAttempt(const std::shared_ptr<ApplyTask>& task, Pid
         const QRectF frame = targetFrame(candidates.first(), m_screens);
         const auto window = m_windows.mainWindow(pid);
         if (window && m_windows.setFrameVerified(frame, *window, moveRetries)) {
-            finishApplyTask(pid, task);
+            finishApplyTask(pid, task, window);
             return;
         }
     }
@@ -231,12 +230,14 @@ void LockController::runApplyAttempt(const std::shared_ptr<ApplyTask>& task, Pid
     });
 }
 
-// A task ending by itself removes its own entry, never a newer task's.
-void LockController::finishApplyTask(Pid pid, const std::shared_ptr<ApplyTask>& task) {
+// A task ending by itself removes its own entry, never a newer task's, and releases the windows that
+// waited for it.
+void LockController::finishApplyTask(Pid pid, const std::shared_ptr<ApplyTask>& task,
+                                     std::optional<WindowRef> placed) {
     const auto it = m_applyTasks.find(pid);
     if (it != m_applyTasks.end() && it->second == task) {
         m_applyTasks.erase(it);
-        m_firstWindowWaiting.remove(pid);
+        placeWindowsShownWithFirst(pid, placed);
     }
 }
 
@@ -255,6 +256,7 @@ void LockController::offerPlacement(Pid pid, const QList<LockRule>& rules) {
         options.append({int(i) + 1, name.value_or(fallbackOptionTitle),
                         m_windows.flipRect(targetFrame(rule, m_screens))});
     }
+    m_pickerPid = pid;
     const QPointer<LockController> self(this);
     m_picker.show(options, [self, rules, pid](int chosen) {
         if (!self || chosen < 1 || chosen > rules.size())
@@ -290,45 +292,57 @@ void LockController::handleWindowCreated(WindowRef window, Pid pid) {
     const int older = noteWindow(pid, window);
     if (!m_windows.isStandardWindow(window))
         return;
-    const int count = m_windows.windowCount(pid);
-    if (count <= 1) {
-        m_firstWindowWaiting.insert(pid);
+    if (const auto waiting = m_firstWindows.find(pid); waiting != m_firstWindows.end()) {
+        waiting->second.windows.append(window);
+        return;
+    }
+    if (older == 0) {
+        // The process's first window, alone or shown together with others (which all exist already): the
+        // apply task places the main window; the others wait for it, so that none takes its place.
+        const QPointer<LockController> self(this);
+        FirstWindows& waiting = m_firstWindows[pid];
+        waiting.windows = {window};
+        waiting.deadline = m_scheduler.schedule(firstWindowWait, [self, pid] {
+            if (self)
+                self->placeWindowsShownWithFirst(pid, std::nullopt);
+        });
         scheduleApply(pid, *app->bundleID, true);
         return;
     }
+    if (isPickerOfferedFor(pid))
+        return;
     const auto rule = activeRule(pid, *app->bundleID);
     if (!rule || !rule->cascadeWindows)
         return;
-    const bool firstWindowWaiting = m_firstWindowWaiting.contains(pid) && m_applyTasks.contains(pid);
-    if (older < count - 1 || m_burstPlacements.contains(pid) || firstWindowWaiting) {
-        // More windows exist than have been announced: several were shown at once. Counting them now
-        // would give all of them the same cascade step, so they are placed together once announced (and
-        // the last ones announced join them). The same while the first window still waits for its
-        // launch's task, which places whichever window is the main one by then.
-        scheduleBurstPlacement(pid, *app->bundleID);
-        return;
-    }
     const QRectF base = targetFrame(*rule, m_screens);
-    m_windows.setFrameVerified(cascadeFrame(base, count - 1, rule->requiredDisplayID, m_screens), window,
+    m_windows.setFrameVerified(cascadeFrame(base, older, rule->requiredDisplayID, m_screens), window,
                                moveRetries);
 }
 
-void LockController::scheduleBurstPlacement(Pid pid, const QString& bundleID) {
-    // The window manager takes a few milliseconds over each window it is handed: one placement once the
-    // announcements pause, rather than one per batch that reshuffles the windows placed before.
-    if (const auto it = m_burstPlacements.find(pid); it != m_burstPlacements.end())
-        it->second.cancel();
-    const QPointer<LockController> self(this);
-    m_burstPlacements[pid] = m_scheduler.schedule(burstQuietPeriod, [self, pid, bundleID] {
-        if (!self)
-            return;
-        self->m_burstPlacements.erase(pid);
-        const auto app = self->runningApp(pid);
-        if (!app || app->bundleID != bundleID)
-            return;
-        if (const auto rule = self->activeRule(pid, bundleID); rule && rule->cascadeWindows)
-            self->realign(*rule);
-    });
+void LockController::placeWindowsShownWithFirst(Pid pid, std::optional<WindowRef> placed) {
+    auto node = m_firstWindows.extract(pid);
+    if (node.empty())
+        return;
+    node.mapped().deadline.cancel();
+    QList<WindowRef> others = node.mapped().windows;
+    // The task places the main window: the one it placed, or the one it is still trying to.
+    if (const auto primary = placed ? placed : m_windows.mainWindow(pid))
+        others.removeAll(*primary);
+    const auto app = runningApp(pid);
+    if (others.isEmpty() || !app || !app->bundleID || isPickerOfferedFor(pid))
+        return;
+    const auto rule = activeRule(pid, *app->bundleID);
+    if (!rule || !rule->cascadeWindows)
+        return;
+    const QRectF base = targetFrame(*rule, m_screens);
+    const QList<WindowRef> current = m_windows.windows(pid);
+    int step = 0;
+    for (WindowRef w : std::as_const(others)) {
+        if (current.contains(w)) {
+            m_windows.setFrameVerified(cascadeFrame(base, ++step, rule->requiredDisplayID, m_screens), w,
+                                       moveRetries);
+        }
+    }
 }
 
 bool LockController::realign(const LockRule& rule) {
@@ -413,6 +427,9 @@ std::optional<LockRule> LockController::captureLock(const RunningApp& app,
         rule.cascadeWindows = existing->cascadeWindows;
     }
     m_store.upsert(rule);
+    // Windows it shows from now on are announced; the ones it has are known.
+    if (!m_knownWindows.contains(app.pid))
+        m_knownWindows[app.pid] = m_windows.windows(app.pid);
     m_watcher.observe(app.pid);
     return rule;
 }

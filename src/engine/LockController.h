@@ -7,7 +7,6 @@
 #include "platform/WindowWatcher.h"
 
 #include <QObject>
-#include <QSet>
 #include <QVariant>
 
 #include <map>
@@ -40,8 +39,9 @@ class LockController : public QObject {
 public:
     static constexpr int applyAttempts = 20;
     static constexpr Scheduler::Duration applyPause{150};
-    // How long the announcements of windows shown together must pause before they are placed.
-    static constexpr Scheduler::Duration burstQuietPeriod{30};
+    // How long windows shown beside an application's first window wait for the apply task that places
+    // it before they are cascaded anyway.
+    static constexpr Scheduler::Duration firstWindowWait{150};
     static constexpr int moveRetries = 4;
 
     // What the engine needs of the desktop besides the shared model objects.
@@ -107,11 +107,14 @@ private:
     struct ApplyTask;
     void runApplyAttempt(const std::shared_ptr<ApplyTask>& task, Pid pid, const QString& bundleID,
                          bool allowPicker, int attempt);
-    void finishApplyTask(Pid pid, const std::shared_ptr<ApplyTask>& task);
+    void finishApplyTask(Pid pid, const std::shared_ptr<ApplyTask>& task,
+                         std::optional<WindowRef> placed = std::nullopt);
     // Counts a newly shown window in; returns how many of the process's other windows were known.
     int noteWindow(Pid pid, WindowRef window);
-    // Once the windows shown together have all been announced, places them as a re-align does.
-    void scheduleBurstPlacement(Pid pid, const QString& bundleID);
+    // Cascades the windows that waited beside the first one, in the order they were shown, around the
+    // window the apply task placed (or will place).
+    void placeWindowsShownWithFirst(Pid pid, std::optional<WindowRef> placed);
+    bool isPickerOfferedFor(Pid pid) const { return m_pickerPid == pid && m_picker.isShown(); }
     std::optional<RunningApp> runningApp(Pid pid) const;
     bool isUsable(const LockRule& rule) const;
 
@@ -125,12 +128,18 @@ private:
     WindowWatcher m_watcher;
     PlacementPicker m_picker;
     std::map<Pid, std::shared_ptr<ApplyTask>> m_applyTasks;
-    // The windows of each watched process that the engine already knows, so that windows shown together
-    // (announced one by one after all of them exist) are told apart from windows opened one at a time.
+    // The windows of each watched process that the engine already knows. Windows shown together are
+    // announced one by one, oldest first, after all of them exist: counting the known ones rather than
+    // all of them gives each its own cascade step.
     std::map<Pid, QList<WindowRef>> m_knownWindows;
-    std::map<Pid, ScheduledTask> m_burstPlacements;
-    // Processes whose first window waits for the launch's task: that task places whichever window is
-    // the main one when it runs, so windows shown meanwhile are placed together afterwards.
-    QSet<Pid> m_firstWindowWaiting;
+    // Windows shown beside a process's first window, oldest first, with the deadline of their wait. The
+    // apply task places the main window, which may be any of them, so the others wait until it has.
+    struct FirstWindows {
+        QList<WindowRef> windows;
+        ScheduledTask deadline;
+    };
+    std::map<Pid, FirstWindows> m_firstWindows;
+    // The process the placement picker was last offered for: nothing else of it moves while it shows.
+    std::optional<Pid> m_pickerPid;
     bool m_isWatching = false;
 };

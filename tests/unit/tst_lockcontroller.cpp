@@ -93,18 +93,28 @@ private Q_SLOTS:
     }
 
     // Without the creation event the launch's own task places the window in the first attempt that
-    // sees it.
+    // sees it; with two usable locks that task offers the choice instead.
+    void launchTaskPlacesALateWindow_data() {
+        QTest::addColumn<bool>("twoLocks");
+        QTest::newRow("one lock") << false;
+        QTest::newRow("two locks") << true;
+    }
     void launchTaskPlacesALateWindow() {
+        QFETCH(bool, twoLocks);
         Engine e;
         e.store.upsert(lockOn(displayA));
+        if (twoLocks)
+            e.store.upsert(lockOn(displayB, {2000, 100, 1000, 700}));
         e.controller.start();
         const Pid pid = e.desk.launch(editor);
         e.controller.watcher().unobserve(pid);
         e.time.advance(400ms);
-        const WindowRef w = e.desk.openWindow(pid, {500, 500, 400, 300});
+        const QRectF opened(500, 500, 400, 300);
+        const WindowRef w = e.desk.openWindow(pid, opened);
         QCOMPARE(e.desk.writes(w).passes, 0);
         e.time.advance(200ms);
-        QCOMPARE(e.frameOf(w), lockedFrame);
+        QCOMPARE(e.frameOf(w), twoLocks ? opened : lockedFrame);
+        QCOMPARE(e.overlays.visible().size(), twoLocks ? 2 : 0);
         QVERIFY(e.tasks().isEmpty());
     }
 
@@ -186,8 +196,9 @@ private Q_SLOTS:
         QVERIFY(e.tasks().isEmpty());
     }
 
-    // Two usable locks: the launch offers the picker with both displays; choosing 2 places the main
-    // window on the second and brings the application forward.
+    // Two usable locks and two windows shown at launch: the picker is offered with both displays and
+    // nothing moves meanwhile; choosing 2 places the main window on the second and brings the
+    // application forward.
     void severalLocksOfferTheChoice() {
         Engine e;
         const LockRule onA = lockOn(displayA);
@@ -196,22 +207,23 @@ private Q_SLOTS:
         e.store.upsert(onB);
         e.controller.start();
         const Pid pid = e.desk.launch(editor);
-        const WindowRef w = e.desk.openWindow(pid, {50, 50, 400, 300});
-        e.time.advance(0ms);
-        const QList<PlacementOption> shown = e.overlays.visible();
-        QCOMPARE(shown.size(), 2);
-        QCOMPARE(shown.at(0).index, 1);
-        QCOMPARE(shown.at(0).title, u"Built-in Display"_s);
-        QCOMPARE(shown.at(1).title, u"DELL U2720Q"_s);
-        QCOMPARE(shown.at(1).appKitFrame, e.windows.flipRect(targetFrame(onB, e.desk.screens())));
+        const QList<WindowRef> shown = e.desk.openWindows(pid, {{60, 60, 400, 300}, {50, 50, 400, 300}});
+        const WindowRef w = shown.last();
+        e.time.advance(200ms);
+        const QList<PlacementOption> offered = e.overlays.visible();
+        QCOMPARE(offered.size(), 2);
+        QCOMPARE(offered.at(0).index, 1);
+        QCOMPARE(offered.at(0).title, u"Built-in Display"_s);
+        QCOMPARE(offered.at(1).title, u"DELL U2720Q"_s);
+        QCOMPARE(offered.at(1).appKitFrame, e.windows.flipRect(targetFrame(onB, e.desk.screens())));
         QVERIFY(e.tasks().isEmpty());
-        QCOMPARE(e.desk.writes(w).passes, 0);
+        QCOMPARE(e.desk.totalWritePasses(), 0);
 
         QVERIFY(e.taps.press(KeyCodes::Digit2));
         QCOMPARE(e.frameOf(w), QRectF(2000, 100, 1000, 700));
         QCOMPARE(e.desk.activations(), QList<Pid>{pid});
         e.time.advance(10s);
-        QCOMPARE(e.desk.writes(w).passes, 1);
+        QCOMPARE(e.desk.totalWritePasses(), 1);
     }
 
     // The start-up pass never asks: with two usable locks nothing moves and nothing is shown. A lock
@@ -253,62 +265,106 @@ private Q_SLOTS:
         e.time.advance(0ms);
         const WindowRef second = e.desk.openWindow(pid, {700, 400, 300, 200});
         const WindowRef third = e.desk.openWindow(pid, {700, 400, 300, 200});
+        const WindowRef dialog = e.desk.openWindow(pid, {400, 400, 200, 100}, SimDesktop::Kind::Dialog);
         QCOMPARE(e.frameOf(first), lockedFrame);
         QTEST(e.frameOf(second), "second");
         QTEST(e.frameOf(third), "third");
+        QCOMPARE(e.frameOf(dialog), QRectF(400, 400, 200, 100)); // dialogs are never cascaded
         QVERIFY(e.tasks().isEmpty());
     }
 
-    // Windows shown together are announced only after all of them exist: each still gets a step of its
-    // own (none stacked on another), the main window the lock's frame, and a later single window the
-    // next step.
-    void burstOfWindows_data() {
-        QTest::addColumn<int>("openFirst");
+    // Windows shown together are announced one by one after all of them exist. Each takes a step of its
+    // own in the order they were shown, counted from the windows its process had; among a process's
+    // first windows the main one takes the lock's frame. Nothing that was there before moves: not the
+    // user's windows, not another instance's.
+    void windowsShownTogether_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("before");
         QTest::addColumn<int>("together");
         QTest::addColumn<bool>("cascadeWindows");
-        QTest::newRow("four at launch") << 0 << 4 << true;
-        QTest::newRow("three beside an open one") << 1 << 3 << true;
-        QTest::newRow("thirty at launch") << 0 << 30 << true;
-        QTest::newRow("four at launch, not cascading") << 0 << 4 << false;
+        QTest::newRow("four at launch") << u"launch"_s << 0 << 4 << true;
+        QTest::newRow("thirty at launch") << u"launch"_s << 0 << 30 << true;
+        QTest::newRow("four at launch, not cascading") << u"launch"_s << 0 << 4 << false;
+        QTest::newRow("two beside two, one moved by the user") << u"launch"_s << 2 << 2 << true;
+        QTest::newRow("second instance") << u"second instance"_s << 0 << 2 << true;
+        QTest::newRow("right after a capture") << u"capture"_s << 1 << 2 << true;
     }
-    void burstOfWindows() {
-        QFETCH(int, openFirst);
+    void windowsShownTogether() {
+        QFETCH(QString, how);
+        QFETCH(int, before);
         QFETCH(int, together);
         QFETCH(bool, cascadeWindows);
         Engine e;
+        const QRectF opened(700, 400, 300, 200);
         LockRule rule = lockOn(displayA);
         rule.cascadeWindows = cascadeWindows;
-        e.store.upsert(rule);
+        if (how != u"capture"_s)
+            e.store.upsert(rule);
+        e.controller.start();
+        if (how == u"second instance"_s) {
+            const WindowRef first = e.desk.openWindow(e.desk.launch(editor), opened);
+            e.time.advance(0ms);
+            e.desk.placeWindow(first, {40, 40, 300, 200});
+        }
+        const Pid pid = e.desk.launch(editor);
+        if (how == u"capture"_s) {
+            e.controller.watcher().unobserve(pid);
+            e.desk.openWindow(pid, lockedFrame);
+            QVERIFY(e.controller.captureLock(e.controller.runningApp(editor).value(), displayA));
+        }
+        for (int i = 0; i < before && how != u"capture"_s; ++i) {
+            e.desk.openWindow(pid, opened);
+            e.time.advance(0ms);
+        }
+        if (before > 1)
+            e.desk.placeWindow(e.desk.windowsOf(pid).first(), {40, 40, 300, 200});
+        QHash<WindowRef, QRectF> expected;
+        for (const RunningApp& app : e.desk.runningApplications()) {
+            for (const WindowRef w : e.desk.windowsOf(app.pid))
+                expected.insert(w, e.frameOf(w));
+        }
+        const QList<WindowRef> shown = e.desk.openWindows(pid, QList<QRectF>(together, opened));
+        e.time.advance(200ms);
+
+        int step = before == 0 ? 1 : before;
+        for (const WindowRef w : shown) {
+            if (before == 0 && w == shown.last())
+                expected.insert(w, lockedFrame); // the main window
+            else
+                expected.insert(w, cascadeWindows
+                                       ? cascadeFrame(lockedFrame, step++, displayA, e.desk.screens())
+                                       : opened);
+        }
+        for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+            QCOMPARE(e.frameOf(it.key()), it.value());
+        QVERIFY(e.tasks().isEmpty());
+    }
+
+    // A stream of windows 20 ms apart after two shown at launch: each is in place as it comes. When the
+    // main window will not take its frame, the others still take theirs 150 ms after they were shown.
+    void streamOfWindows_data() {
+        QTest::addColumn<bool>("mainRefuses");
+        QTest::newRow("main window placed") << false;
+        QTest::newRow("main window refusing") << true;
+    }
+    void streamOfWindows() {
+        QFETCH(bool, mainRefuses);
+        Engine e;
+        e.store.upsert(lockOn(displayA));
         e.controller.start();
         const Pid pid = e.desk.launch(editor);
         const QRectF opened(700, 400, 300, 200);
-        for (int i = 0; i < openFirst; ++i)
-            e.desk.openWindow(pid, opened);
-        e.time.advance(0ms);
-        e.desk.openWindows(pid, QList<QRectF>(together, opened));
-        e.time.advance(200ms); // a launch's own task retries every 150 ms until it sees a window
-
-        const int total = openFirst + together;
-        QList<QRectF> expected{lockedFrame};
-        for (int i = 1; i < total; ++i) {
-            expected.append(cascadeWindows ? cascadeFrame(lockedFrame, i, displayA, e.desk.screens())
-                                           : opened);
+        QList<WindowRef> shown = e.desk.openWindows(pid, {opened, opened});
+        if (mainRefuses)
+            e.desk.refuseFrames(shown.last(), SimDesktop::always);
+        e.time.advance(mainRefuses ? 150ms : 0ms);
+        QCOMPARE(e.frameOf(shown.first()), cascadeFrame(lockedFrame, 1, displayA, e.desk.screens()));
+        QCOMPARE(e.frameOf(shown.last()), mainRefuses ? opened : lockedFrame);
+        for (int i = 2; i < 8 && !mainRefuses; ++i) {
+            shown.append(e.desk.openWindow(pid, opened));
+            e.time.advance(20ms);
+            QCOMPARE(e.frameOf(shown.last()), cascadeFrame(lockedFrame, i, displayA, e.desk.screens()));
         }
-        QList<QRectF> frames;
-        for (const WindowRef w : e.desk.windowsOf(pid))
-            frames.append(e.frameOf(w));
-        const auto byCorner = [](const QRectF& a, const QRectF& b) {
-            return std::pair(a.y(), a.x()) < std::pair(b.y(), b.x());
-        };
-        std::sort(frames.begin(), frames.end(), byCorner);
-        std::sort(expected.begin(), expected.end(), byCorner);
-        QCOMPARE(frames, expected);
-        QVERIFY(e.tasks().isEmpty());
-
-        // One more window, opened on its own, takes the next step.
-        const WindowRef next = e.desk.openWindow(pid, opened);
-        QCOMPARE(e.frameOf(next),
-                 cascadeWindows ? cascadeFrame(lockedFrame, total, displayA, e.desk.screens()) : opened);
     }
 
     // With locks on two displays an extra window follows the lock of the display holding the main
@@ -343,16 +399,22 @@ private Q_SLOTS:
         e.store.upsert(rule);
         e.store.setGloballyEnabled(false); // a manual re-align works with every lock switched off
         const Pid pid = e.desk.launch(editor);
-        const WindowRef lowRight = e.desk.openWindow(pid, {900, 700, 300, 200});
+        // Stacked in another order than they read: top first, then left.
         const WindowRef topLeft = e.desk.openWindow(pid, {10, 10, 300, 200});
+        const WindowRef topMiddle = e.desk.openWindow(pid, {500, 10, 300, 200});
+        const WindowRef lowRight = e.desk.openWindow(pid, {900, 700, 300, 200});
         const WindowRef topRight = e.desk.openWindow(pid, {800, 10, 300, 200});
         const WindowRef dialog = e.desk.openWindow(pid, {400, 400, 200, 100}, SimDesktop::Kind::Dialog);
         e.desk.setMainWindow(pid, dialog); // not a standard window: the first standard one is primary
         QVERIFY(e.controller.realign(rule));
         QCOMPARE(e.frameOf(topRight), lockedFrame); // topmost standard window
         QCOMPARE(e.frameOf(topLeft), QRectF(132, 132, 800, 600));
-        QCOMPARE(e.frameOf(lowRight), QRectF(164, 164, 800, 600));
+        QCOMPARE(e.frameOf(topMiddle), QRectF(164, 164, 800, 600));
+        QCOMPARE(e.frameOf(lowRight), QRectF(196, 196, 800, 600));
         QCOMPARE(e.frameOf(dialog), QRectF(400, 400, 200, 100));
+        e.desk.setMainWindow(pid, lowRight); // a standard main window is primary wherever it is stacked
+        QVERIFY(e.controller.realign(rule));
+        QCOMPARE(e.frameOf(lowRight), lockedFrame);
         QCOMPARE(e.controller.realignAll(displayA), 1);
         QCOMPARE(e.controller.realignAll(displayB), 0);
 
@@ -374,6 +436,7 @@ private Q_SLOTS:
         disabled.isEnabled = false;
         e.store.upsert(disabled);
         e.store.upsert(lockOn(displayA));
+        e.store.upsert(lockOn(displayA, lockedFrame, QString())); // never matches an application without one
         const Pid off = e.desk.launch(u"org.example.Off"_s);
         const Pid on = e.desk.launch(editor);
         const WindowRef w = e.desk.openWindow(on, {500, 500, 400, 300});
@@ -383,6 +446,9 @@ private Q_SLOTS:
         QCOMPARE(watching.count(), 1);
         QCOMPARE(e.desk.observerCount(off), 0);
         QCOMPARE(e.desk.observerCount(on), 1);
+        const Pid nameless =
+            e.desk.launch(RunningApp{0, std::nullopt, u"Nameless"_s, ActivationPolicy::Regular});
+        QCOMPARE(e.desk.observerCount(nameless), 0);
         QCOMPARE(e.tasks(), QList<Pid>{on});
         e.time.advance(0ms);
         QCOMPARE(e.frameOf(w), lockedFrame);
@@ -454,6 +520,7 @@ private Q_SLOTS:
     void lockableApps() {
         Engine e;
         e.desk.launch(u"org.example.Zeta"_s, u"zeta"_s);
+        e.desk.launch(u"org.example.Term"_s, u"Terminal helper"_s, ActivationPolicy::Accessory);
         e.desk.launch(u"org.example.Term"_s, u"Terminal"_s);
         e.desk.launch(u"org.example.Term"_s, u"Second terminal"_s);
         e.desk.launch(u"org.example.Agent"_s, u"Agent"_s, ActivationPolicy::Accessory);
@@ -466,6 +533,7 @@ private Q_SLOTS:
         QStringList names;
         for (const LockableApp& app : e.controller.lockableApps())
             names.append(app.name);
+        QCOMPARE(e.controller.runningApp(u"org.example.Term"_s)->localizedName, u"Terminal"_s);
         QCOMPARE(names,
                  (QStringList{u"Alpha"_s, u"alpha"_s, u"org.example.Plain"_s, u"Terminal"_s, u"zeta"_s}));
     }
