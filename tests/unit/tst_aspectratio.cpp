@@ -31,6 +31,7 @@ private Q_SLOTS:
         // 5:3 comes after 16:9 in the table; the nearest wins wherever it is listed.
         QTest::newRow("nearest is listed late") << 1700.0 << 1000.0 << u"5:3"_s;
         QTest::newRow("within 4 % of two, nearer wins") << 1300.0 << 1000.0 << u"4:3"_s;
+        QTest::newRow("exact tie, the earlier wins") << 1550.0 << 1000.0 << u"3:2"_s;
 
         QTest::newRow("square") << 1000.0 << 1000.0 << u"1:1"_s;
         QTest::newRow("portrait") << 800.0 << 1280.0 << u"5:8"_s;

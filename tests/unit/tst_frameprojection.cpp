@@ -68,6 +68,9 @@ private Q_SLOTS:
         QTest::newRow("fractional result widened to whole points")
             << Rect(1920, 0, 1500, 1500) << rule({10.1, 20.2, 100.3, 50.1}, otherID, Rect(0, 0, 1000, 1000))
             << Rect(1935, 30, 151, 76);
+        QTest::newRow("captured away from the origin, display moved left of the primary")
+            << Rect(-2000, 100, 2000, 1600) << rule({2020, 100, 400, 200}, otherID, Rect(1920, 0, 1000, 800))
+            << Rect(-1800, 300, 800, 400);
         QTest::newRow("captured on a different aspect ratio keeps relative margins")
             << Rect(1920, 0, 1280, 1024) << rule({480, 270, 960, 540}, otherID, fullHD)
             << Rect(2240, 256, 640, 512);

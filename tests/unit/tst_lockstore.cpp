@@ -132,12 +132,13 @@ private Q_SLOTS:
         const LockRule onA = makeRule(u"term"_s, displayA);
         const LockRule onB = makeRule(u"term"_s, displayB);
         const LockRule otherOnA = makeRule(u"other"_s, displayA);
-        Fixture f({onA, noDisplay, otherOnA, onB});
+        const LockRule onBAgain = makeRule(u"term"_s, displayB); // a hand-edited file may hold two
+        Fixture f({onA, noDisplay, otherOnA, onB, onBAgain});
         QCOMPARE(f.store.rule(u"term"_s, std::nullopt), noDisplay);
-        QCOMPARE(f.store.rule(u"term"_s, displayB), onB);
+        QCOMPARE(f.store.rule(u"term"_s, displayB), onB); // the first one
         QCOMPARE(f.store.rule(u"other"_s, std::nullopt), std::nullopt);
         QCOMPARE(f.store.rule(u"term"_s, displayB.toLower()), std::nullopt); // identifiers are exact texts
-        QCOMPARE(f.store.rules(u"term"_s), (QList<LockRule>{onA, noDisplay, onB}));
+        QCOMPARE(f.store.rules(u"term"_s), (QList<LockRule>{onA, noDisplay, onB, onBAgain}));
         QVERIFY(f.store.rules(u"missing"_s).isEmpty());
     }
 
