@@ -215,6 +215,7 @@ void LockController::runApplyAttempt(const std::shared_ptr<ApplyTask>& task, Pid
         const QRectF frame = targetFrame(candidates.first(), m_screens);
         const auto window = m_windows.mainWindow(pid);
         if (window && m_windows.setFrameVerified(frame, *window, moveRetries)) {
+            rememberPlaced(pid, *window);
             finishApplyTask(pid, task, window);
             return;
         }
@@ -269,7 +270,7 @@ void LockController::offerPlacement(Pid pid, const QList<LockRule>& rules) {
     });
 }
 
-int LockController::noteWindow(Pid pid, WindowRef window) {
+std::optional<int> LockController::noteWindow(Pid pid, WindowRef window) {
     const QList<WindowRef> current = m_windows.windows(pid);
     auto known = m_knownWindows.find(pid);
     if (known == m_knownWindows.end()) {
@@ -279,24 +280,33 @@ int LockController::noteWindow(Pid pid, WindowRef window) {
         known = m_knownWindows.emplace(pid, others).first;
     }
     QList<WindowRef>& list = known->second;
-    list.removeIf([&](WindowRef w) { return w == window || !current.contains(w); });
+    list.removeIf([&](WindowRef w) { return !current.contains(w); });
+    if (list.contains(window))
+        return std::nullopt;
     const int others = int(list.size());
     list.append(window);
     return others;
+}
+
+void LockController::rememberPlaced(Pid pid, WindowRef window) {
+    // The main window may be placed before it is announced: its announcement must not move it again.
+    if (const auto known = m_knownWindows.find(pid);
+        known != m_knownWindows.end() && !known->second.contains(window))
+        known->second.append(window);
 }
 
 void LockController::handleWindowCreated(WindowRef window, Pid pid) {
     const auto app = runningApp(pid);
     if (!app || !app->bundleID)
         return;
-    const int older = noteWindow(pid, window);
-    if (!m_windows.isStandardWindow(window))
+    const auto older = noteWindow(pid, window);
+    if (!older || !m_windows.isStandardWindow(window))
         return;
     if (const auto waiting = m_firstWindows.find(pid); waiting != m_firstWindows.end()) {
         waiting->second.windows.append(window);
         return;
     }
-    if (older == 0) {
+    if (*older == 0) {
         // The process's first window, alone or shown together with others (which all exist already): the
         // apply task places the main window; the others wait for it, so that none takes its place.
         const QPointer<LockController> self(this);
@@ -315,7 +325,7 @@ void LockController::handleWindowCreated(WindowRef window, Pid pid) {
     if (!rule || !rule->cascadeWindows)
         return;
     const QRectF base = targetFrame(*rule, m_screens);
-    m_windows.setFrameVerified(cascadeFrame(base, older, rule->requiredDisplayID, m_screens), window,
+    m_windows.setFrameVerified(cascadeFrame(base, *older, rule->requiredDisplayID, m_screens), window,
                                moveRetries);
 }
 

@@ -109,8 +109,10 @@ private:
                          bool allowPicker, int attempt);
     void finishApplyTask(Pid pid, const std::shared_ptr<ApplyTask>& task,
                          std::optional<WindowRef> placed = std::nullopt);
-    // Counts a newly shown window in; returns how many of the process's other windows were known.
-    int noteWindow(Pid pid, WindowRef window);
+    // Counts a newly shown window in; returns how many of the process's other windows were known, or
+    // none when this one was known already (it was there before, or has been placed).
+    std::optional<int> noteWindow(Pid pid, WindowRef window);
+    void rememberPlaced(Pid pid, WindowRef window);
     // Cascades the windows that waited beside the first one, in the order they were shown, around the
     // window the apply task placed (or will place).
     void placeWindowsShownWithFirst(Pid pid, std::optional<WindowRef> placed);

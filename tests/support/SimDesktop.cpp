@@ -111,13 +111,13 @@ WindowRef SimDesktop::openWindow(Pid pid, const QRectF& frame, Kind kind) {
     return id;
 }
 
-QList<WindowRef> SimDesktop::openWindows(Pid pid, const QList<QRectF>& frames) {
+QList<WindowRef> SimDesktop::openWindows(Pid pid, const QList<QRectF>& frames, qsizetype announced) {
     QList<WindowRef> ids;
     for (const QRectF& frame : frames) {
         if (const WindowRef id = createWindow(pid, frame, Kind::Standard); id != 0)
             ids.append(id);
     }
-    for (const WindowRef id : std::as_const(ids))
+    for (const WindowRef id : ids.first(announced < 0 ? ids.size() : std::min(announced, ids.size())))
         announceWindow(pid, id);
     return ids;
 }

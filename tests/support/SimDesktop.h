@@ -83,8 +83,11 @@ public:
     // process; 0 when the process is not running.
     WindowRef openWindow(Pid pid, const QRectF& frame, Kind kind = Kind::Standard);
     // Opens several standard windows at once, in order, and only then tells the observers of each, as a
-    // window server reports windows that were shown together.
-    QList<WindowRef> openWindows(Pid pid, const QList<QRectF>& frames);
+    // window server reports windows that were shown together; only the first `announced` of them when
+    // given, the others wait for announce().
+    QList<WindowRef> openWindows(Pid pid, const QList<QRectF>& frames, qsizetype announced = -1);
+    // Tells the observers of an open window's process about it.
+    void announce(WindowRef window) { announceWindow(m_windows.value(window).pid, window); }
     // Closes a window without notice, as an application does.
     void closeWindow(WindowRef window);
     // Whether the window is open, readable or not.

@@ -282,18 +282,21 @@ private Q_SLOTS:
         QTest::addColumn<int>("before");
         QTest::addColumn<int>("together");
         QTest::addColumn<bool>("cascadeWindows");
-        QTest::newRow("four at launch") << u"launch"_s << 0 << 4 << true;
-        QTest::newRow("thirty at launch") << u"launch"_s << 0 << 30 << true;
-        QTest::newRow("four at launch, not cascading") << u"launch"_s << 0 << 4 << false;
-        QTest::newRow("two beside two, one moved by the user") << u"launch"_s << 2 << 2 << true;
-        QTest::newRow("second instance") << u"second instance"_s << 0 << 2 << true;
-        QTest::newRow("right after a capture") << u"capture"_s << 1 << 2 << true;
+        QTest::addColumn<int>("announcedFirst"); // the rest after the engine's next turn
+        QTest::newRow("four at launch") << u"launch"_s << 0 << 4 << true << 4;
+        QTest::newRow("four at launch, told of one first") << u"launch"_s << 0 << 4 << true << 1;
+        QTest::newRow("thirty at launch") << u"launch"_s << 0 << 30 << true << 30;
+        QTest::newRow("four at launch, not cascading") << u"launch"_s << 0 << 4 << false << 4;
+        QTest::newRow("two beside two, one moved by the user") << u"launch"_s << 2 << 2 << true << 2;
+        QTest::newRow("second instance") << u"second instance"_s << 0 << 2 << true << 2;
+        QTest::newRow("right after a capture") << u"capture"_s << 1 << 2 << true << 2;
     }
     void windowsShownTogether() {
         QFETCH(QString, how);
         QFETCH(int, before);
         QFETCH(int, together);
         QFETCH(bool, cascadeWindows);
+        QFETCH(int, announcedFirst);
         Engine e;
         const QRectF opened(700, 400, 300, 200);
         LockRule rule = lockOn(displayA);
@@ -323,7 +326,11 @@ private Q_SLOTS:
             for (const WindowRef w : e.desk.windowsOf(app.pid))
                 expected.insert(w, e.frameOf(w));
         }
-        const QList<WindowRef> shown = e.desk.openWindows(pid, QList<QRectF>(together, opened));
+        const QList<WindowRef> shown =
+            e.desk.openWindows(pid, QList<QRectF>(together, opened), announcedFirst);
+        e.time.advance(0ms);
+        for (const WindowRef w : shown.sliced(announcedFirst))
+            e.desk.announce(w);
         e.time.advance(200ms);
 
         int step = before == 0 ? 1 : before;

@@ -144,6 +144,9 @@ private Q_SLOTS:
                 expected.append(locked.translated(offset, offset));
                 measured.append(measuredOuterFrame(w).value_or(QRectF()));
             }
+            static int n = 0;
+            if (measured != expected && ++n % 50 == 0)
+                qDebug() << "main" << Qt::hex << main << Qt::dec << measured << expected;
             return measured == expected;
         };
         QTRY_VERIFY_WITH_TIMEOUT(placed(), 10000);
