@@ -145,9 +145,12 @@ std::optional<quint32> fromQtKey(int qtKey, Qt::KeyboardModifiers modifiers) {
         if (k.qtKey == qtKey && k.keypad == keypad)
             return k.keyCode;
     }
-    for (const Key& k : keys) { // keypad keys Qt does not flag as such, and the other way round
-        if (k.qtKey == qtKey)
-            return k.keyCode;
+    if (keypad) { // keypad keys that act as navigation keys (Num Lock off) are those keys
+        for (const Key& k : keys) {
+            if (k.qtKey == qtKey)
+                return k.keyCode;
+        }
+        return std::nullopt;
     }
     for (const auto& [key, code] : shiftedKeys) {
         if (key == qtKey)

@@ -147,6 +147,27 @@ private Q_SLOTS:
         QTest::newRow("up arrow") << int(Qt::Key_Up) << none << 126u << u"Up"_s;
         QTest::newRow("F1") << int(Qt::Key_F1) << none << 122u << u"F1"_s;
         QTest::newRow("Backtab is Tab") << int(Qt::Key_Backtab) << none << 48u << u"Tab"_s;
+        // Shifted keys of the main rows are those keys, never keypad keys of the same symbol.
+        const std::pair<Qt::Key, quint32> shifted[] = {
+            {Qt::Key_Exclam, 18},     {Qt::Key_At, 19},         {Qt::Key_NumberSign, 20},
+            {Qt::Key_Dollar, 21},     {Qt::Key_Percent, 23},    {Qt::Key_AsciiCircum, 22},
+            {Qt::Key_Ampersand, 26},  {Qt::Key_Asterisk, 28},   {Qt::Key_ParenLeft, 25},
+            {Qt::Key_ParenRight, 29}, {Qt::Key_Underscore, 27}, {Qt::Key_Plus, 24},
+            {Qt::Key_BraceLeft, 33},  {Qt::Key_BraceRight, 30}, {Qt::Key_Bar, 42},
+            {Qt::Key_Colon, 41},      {Qt::Key_QuoteDbl, 39},   {Qt::Key_AsciiTilde, 50},
+            {Qt::Key_Less, 43},       {Qt::Key_Greater, 47},    {Qt::Key_Question, 44},
+        };
+        for (const auto& [key, code] : shifted) {
+            QTest::addRow("shifted main-row key %u", code)
+                << int(key) << Qt::KeyboardModifiers(Qt::ShiftModifier) << code << KeyCodes::label(code);
+        }
+        const Qt::KeyboardModifiers keypad(Qt::KeypadModifier);
+        QTest::newRow("keypad *") << int(Qt::Key_Asterisk) << keypad << 67u << u"Num+*"_s;
+        QTest::newRow("keypad +") << int(Qt::Key_Plus) << keypad << 69u << u"Num++"_s;
+        QTest::newRow("keypad -") << int(Qt::Key_Minus) << keypad << 78u << u"Num+-"_s;
+        QTest::newRow("keypad /") << int(Qt::Key_Slash) << keypad << 75u << u"Num+/"_s;
+        QTest::newRow("keypad .") << int(Qt::Key_Period) << keypad << 65u << u"Num+."_s;
+        QTest::newRow("keypad Home is Home") << int(Qt::Key_Home) << keypad << 115u << u"Home"_s;
     }
     void wellKnownCodes() {
         QFETCH(int, qtKey);
