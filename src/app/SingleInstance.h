@@ -26,7 +26,9 @@ public:
     explicit SingleInstance(QString folder, QObject* parent = nullptr);
     ~SingleInstance() override;
 
+    // Decides, once for all launches at the same moment, whether this process is the one to run.
     Claim claim();
+    // Why the claim failed, for the user.
     QString errorString() const { return m_error; }
     QString socketPath() const;
 
