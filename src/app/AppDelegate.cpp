@@ -54,7 +54,19 @@ AppDelegate::AppDelegate(PreferenceStore& defaults, DesktopBackend& backend, Sch
     m_popover->keyFilter = [this](QKeyEvent* event) {
         // The popup holds the keyboard while it is open, so the global hot key cannot reach us: the
         // popup answers it itself. Escape closes it like any popover.
-        if (isHotKey(event) || event->key() == Qt::Key_Escape) {
+        if (isHotKey(event)) {
+            // A held key repeats as presses marked so, or, where the toolkit misses one, as a release
+            // and a press of the same moment. Only a keystroke of its own toggles, so a held hot key
+            // leaves the panel it just opened alone.
+            if (event->type() == QEvent::KeyRelease) {
+                m_hotKeyReleasedAt = event->timestamp();
+                return false;
+            }
+            if (!event->isAutoRepeat() && event->timestamp() != m_hotKeyReleasedAt)
+                m_popover->close();
+            return true;
+        }
+        if (event->type() == QEvent::KeyPress && event->key() == Qt::Key_Escape) {
             m_popover->close();
             return true;
         }

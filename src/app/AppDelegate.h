@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class DesktopBackend;
 class GlobalHotKey;
@@ -61,4 +62,5 @@ private:
     std::unique_ptr<QWidget> m_settingsWindow;
     ActivationPolicy m_activationPolicy = ActivationPolicy::Accessory;
     QElapsedTimer m_popoverClosedAt;
+    std::optional<quint64> m_hotKeyReleasedAt; // event time of the hot key's last release in the popup
 };

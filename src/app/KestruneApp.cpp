@@ -55,8 +55,15 @@ int KestruneApp::run(int argc, char** argv) {
     QApplication::setWindowIcon(kestruneIcon());
 
     SingleInstance instance;
-    if (!instance.claim())
+    switch (instance.claim()) {
+    case SingleInstance::Claim::Running:
+        break;
+    case SingleInstance::Claim::AnotherRuns:
         return 0; // the running instance shows its settings instead
+    case SingleInstance::Claim::Failed:
+        std::fprintf(stderr, "Kestrune cannot start: %s.\n", qPrintable(instance.errorString()));
+        return 1;
+    }
 
     const std::unique_ptr<DesktopBackend> backend = createDesktopBackend();
     FilePreferenceStore preferences(FilePreferenceStore::defaultPath());

@@ -1,9 +1,17 @@
 #include "app/SingleInstance.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -11,53 +19,125 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QByteArray activateMessage = "activate\n";
-constexpr int answerTimeoutMs = 1000;
+// The lock holder may still be on its way from taking the lock to listening.
+constexpr int answerTimeoutMs = 5000;
+
+QString systemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 } // namespace
 
-SingleInstance::SingleInstance(QString socketPath, QObject* parent)
-    : QObject(parent)
-    , m_socketPath(std::move(socketPath)) {}
-
-SingleInstance::~SingleInstance() = default;
-
-QString SingleInstance::defaultSocketPath() {
+SingleInstance::SingleInstance(QObject* parent)
+    : QObject(parent) {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QDir(runtime).exists())
-        return runtime + u"/kestrune.socket"_s;
-    return QDir::tempPath() + u"/kestrune-"_s + QString::number(getuid()) + u".socket"_s;
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QDir(runtime).exists()) {
+        m_folder = runtime;
+    } else {
+        m_folder = QDir::tempPath() + u"/kestrune-"_s + QString::number(geteuid());
+        m_privateFolder = true;
+    }
 }
 
-bool SingleInstance::claim() {
+SingleInstance::SingleInstance(QString folder, QObject* parent)
+    : QObject(parent)
+    , m_folder(std::move(folder)) {}
+
+SingleInstance::~SingleInstance() {
+    delete m_server; // removes the socket while the lock is still held
+    if (m_lock >= 0)
+        close(m_lock);
+}
+
+QString SingleInstance::socketPath() const {
+    return m_folder + u"/kestrune.socket"_s;
+}
+
+SingleInstance::Claim SingleInstance::claim() {
     if (m_server)
-        return true;
-    // Someone answering on the socket is a running instance; ask it to come forward.
-    QLocalSocket peer;
-    peer.connectToServer(m_socketPath);
-    if (peer.waitForConnected(answerTimeoutMs)) {
-        peer.write(activateMessage);
-        peer.waitForBytesWritten(answerTimeoutMs);
-        peer.disconnectFromServer();
+        return Claim::Running;
+    if (m_privateFolder && !preparePrivateFolder())
+        return Claim::Failed;
+    const QString lockPath = m_folder + u"/kestrune.lock"_s;
+    const int lock =
+        open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (lock < 0) {
+        m_error = u"cannot open %1: %2"_s.arg(lockPath, systemError(errno));
+        return Claim::Failed;
+    }
+    // The one atomic decision: whoever holds the lock runs.
+    if (flock(lock, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        close(lock);
+        if (error != EWOULDBLOCK) {
+            m_error = u"cannot lock %1: %2"_s.arg(lockPath, systemError(error));
+            return Claim::Failed;
+        }
+        askRunningInstance();
+        return Claim::AnotherRuns;
+    }
+    m_lock = lock;
+    // Any socket left here belongs to an instance that died: nobody else can hold the lock.
+    QLocalServer::removeServer(socketPath());
+    if (!listen()) {
+        close(m_lock);
+        m_lock = -1;
+        return Claim::Failed;
+    }
+    return Claim::Running;
+}
+
+// Without a runtime folder the socket and the lock live in the shared temporary folder. The folder for
+// them must be ours alone, or another user could hold our lock or answer on our socket.
+bool SingleInstance::preparePrivateFolder() {
+    const QByteArray path = QFile::encodeName(m_folder);
+    if (mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
+        m_error = u"cannot make the folder %1: %2"_s.arg(m_folder, systemError(errno));
         return false;
     }
-    // Nobody answers: whatever socket file is left belongs to an instance that died.
-    QLocalServer::removeServer(m_socketPath);
-    return listen();
+    struct stat info {};
+    if (lstat(path.constData(), &info) != 0) {
+        m_error = u"cannot read the folder %1: %2"_s.arg(m_folder, systemError(errno));
+        return false;
+    }
+    QString problem;
+    if (S_ISLNK(info.st_mode))
+        problem = u"it is a symbolic link"_s;
+    else if (!S_ISDIR(info.st_mode))
+        problem = u"it is not a folder"_s;
+    else if (info.st_uid != geteuid())
+        problem = u"it belongs to another user"_s;
+    else if ((info.st_mode & 077) != 0)
+        problem = u"other users can open it"_s;
+    if (problem.isEmpty())
+        return true;
+    m_error =
+        u"the folder %1 is not private (%2); remove it, or set XDG_RUNTIME_DIR"_s.arg(m_folder, problem);
+    return false;
+}
+
+void SingleInstance::askRunningInstance() {
+    const QDeadlineTimer deadline(answerTimeoutMs);
+    do {
+        QLocalSocket peer;
+        peer.connectToServer(socketPath());
+        if (peer.waitForConnected(int(deadline.remainingTime()))) {
+            peer.write(activateMessage);
+            peer.waitForBytesWritten(int(deadline.remainingTime()));
+            peer.disconnectFromServer();
+            return;
+        }
+        QThread::msleep(20);
+    } while (!deadline.hasExpired());
+    qWarning("Kestrune already runs but does not answer on %s", qPrintable(socketPath()));
 }
 
 bool SingleInstance::listen() {
     auto* server = new QLocalServer(this);
     server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server->listen(m_socketPath)) {
+    if (!server->listen(socketPath())) {
+        m_error = u"cannot listen on %1: %2"_s.arg(socketPath(), server->errorString());
         delete server;
-        // Lost a race against another instance starting at the same moment: it runs, and is asked to
-        // come forward like any later launch would.
-        QLocalSocket peer;
-        peer.connectToServer(m_socketPath);
-        if (peer.waitForConnected(answerTimeoutMs)) {
-            peer.write(activateMessage);
-            peer.waitForBytesWritten(answerTimeoutMs);
-        }
         return false;
     }
     m_server = server;

@@ -3,8 +3,6 @@
 #include "platform/KeyCodes.h"
 #include "platform/PreferenceStore.h"
 
-#include <QCoreApplication>
-
 #include <cmath>
 #include <limits>
 
@@ -47,21 +45,6 @@ void HotkeySettings::update(quint32 keyCode, quint32 modifiers, const QString& l
     m_defaults.setText(labelKey, label);
     if (onChange)
         onChange();
-}
-
-QString HotkeySettings::displayString() const {
-    // Qt's order and names, so the combination reads as it does in any Qt menu.
-    QStringList parts;
-    if (m_modifiers & KeyCodes::cmdKey)
-        parts.append(QCoreApplication::translate("QShortcut", "Ctrl"));
-    if (m_modifiers & KeyCodes::optionKey)
-        parts.append(QCoreApplication::translate("QShortcut", "Alt"));
-    if (m_modifiers & KeyCodes::shiftKey)
-        parts.append(QCoreApplication::translate("QShortcut", "Shift"));
-    if (m_modifiers & KeyCodes::controlKey)
-        parts.append(QCoreApplication::translate("QShortcut", "Meta"));
-    parts.append(m_keyLabel);
-    return parts.join(u'+');
 }
 
 quint32 HotkeySettings::carbonModifiers(quint32 toolkitFlags) {

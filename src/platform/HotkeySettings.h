@@ -33,8 +33,6 @@ public:
 
     // Takes a new combination, writes all three values and calls onChange.
     void update(quint32 keyCode, quint32 modifiers, const QString& label);
-    // The combination in the desktop's notation, e.g. "Ctrl+Alt+L".
-    QString displayString() const;
     // The hot-key mask of the four shortcut modifiers among toolkit modifier flags; 0 when none is held.
     static quint32 carbonModifiers(quint32 toolkitFlags);
 

@@ -1,9 +1,10 @@
 #pragma once
 
-#include <QString>
 #include <Qt>
+#include <QtGlobal>
 
 #include <optional>
+#include <utility>
 
 // Keys are stored and handled as the virtual key codes of the ANSI keyboard layout (L = 37,
 // Return = 36, ...), so stored preferences mean the same on every platform. This maps them to and from
@@ -62,8 +63,6 @@ std::optional<std::pair<int, Qt::KeyboardModifiers>> toQtKey(quint32 keyCode);
 std::optional<quint32> fromKeysym(quint32 keysym);
 // The X keysym of a key code (lower case for letters).
 std::optional<quint32> toKeysym(quint32 keyCode);
-// How the key is named to users, in the desktop's notation: "L", "F5", "Return", "Num+7", "PgUp".
-QString label(quint32 keyCode);
 
 // Qt's modifiers as toolkit flags: Ctrl = command, Alt = option, Meta (Super) = control.
 quint32 toolkitFlags(Qt::KeyboardModifiers modifiers);

@@ -31,6 +31,22 @@ void pressHotKey() {
     runQuietly(u"xdotool"_s, {u"key"_s, u"ctrl+alt+l"_s});
 }
 
+// Holds the hot key well past the keyboard's repeat delay; whether the panel was shown at each look
+// taken while the key repeats.
+QList<bool> holdHotKey() {
+    runQuietly(u"xdotool"_s, {u"keydown"_s, u"ctrl+alt+l"_s});
+    QTest::qWait(800);
+    QList<bool> shown;
+    for (int look = 0; look < 4; ++look) {
+        QTest::qWait(100);
+        shown.append(windowShown(u"Kestrune"_s));
+    }
+    runQuietly(u"xdotool"_s, {u"keyup"_s, u"ctrl+alt+l"_s});
+    QTest::qWait(300);
+    shown.append(windowShown(u"Kestrune"_s));
+    return shown;
+}
+
 } // namespace
 
 class TestKestrune : public QObject {
@@ -77,7 +93,8 @@ private Q_SLOTS:
         m_processes.clear();
     }
 
-    // The hot key opens the panel, and closes it again while it holds the keyboard.
+    // The hot key opens the panel, and closes it again while it holds the keyboard; held down, it
+    // toggles the panel once.
     void hotKeyTogglesThePanel() {
         QVERIFY(startKestrune());
         // The hot key is registered once the event loop runs: press until the panel answers, waiting for
@@ -97,6 +114,9 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!windowShown(u"Kestrune"_s), 5000);
         pressHotKey();
         QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Kestrune"_s), 5000);
+        // A held hot key toggles once, whichever way: its repeats toggle nothing.
+        QCOMPARE(holdHotKey(), QList<bool>(5, false));
+        QCOMPARE(holdHotKey(), QList<bool>(5, true));
         runQuietly(u"xdotool"_s, {u"key"_s, u"Escape"_s});
         QTRY_VERIFY_WITH_TIMEOUT(!windowShown(u"Kestrune"_s), 5000);
     }

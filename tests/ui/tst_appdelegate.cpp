@@ -11,6 +11,7 @@
 #include "TestLocks.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QTest>
@@ -90,24 +91,54 @@ private Q_SLOTS:
         QCOMPARE(s.panelsBuilt, (QList<std::optional<QString>>{u"org.example.Term"_s, std::nullopt}));
     }
 
-    // The popup holds the keyboard: it answers the hot key and Escape itself.
+    // The popup holds the keyboard: it answers the hot key and Escape itself. A held hot key repeats,
+    // as presses marked so or as releases and presses of the same moment; neither closes the panel it
+    // just opened.
     void popupAnswersTheHotKeyAndEscape_data() {
         QTest::addColumn<int>("key");
         QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<QString>("held");
         QTest::addColumn<bool>("closes");
-        QTest::newRow("Ctrl+Alt+L") << int(Qt::Key_L) << (Qt::ControlModifier | Qt::AltModifier) << true;
-        QTest::newRow("Escape") << int(Qt::Key_Escape) << Qt::KeyboardModifiers() << true;
-        QTest::newRow("L alone") << int(Qt::Key_L) << Qt::KeyboardModifiers() << false;
+        const auto hotKeyMods = Qt::ControlModifier | Qt::AltModifier;
+        QTest::newRow("Ctrl+Alt+L") << int(Qt::Key_L) << hotKeyMods << u""_s << true;
+        QTest::newRow("Ctrl+Alt+L held") << int(Qt::Key_L) << hotKeyMods << u"marked"_s << false;
+        QTest::newRow("Ctrl+Alt+L held, repeats unmarked")
+            << int(Qt::Key_L) << hotKeyMods << u"unmarked"_s << false;
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << Qt::KeyboardModifiers() << u""_s << true;
+        QTest::newRow("L alone") << int(Qt::Key_L) << Qt::KeyboardModifiers() << u""_s << false;
     }
     void popupAnswersTheHotKeyAndEscape() {
         QFETCH(int, key);
         QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(QString, held);
         QFETCH(bool, closes);
         Shell s;
         s.start();
-        s.delegate->toggle();
-        QTest::keyClick(s.delegate->popover()->content(), Qt::Key(key), modifiers);
+        QVERIFY(s.pressHotKey());
+        QWidget* panel = s.delegate->popover()->content();
+        for (int repeat = 0; repeat < (held.isEmpty() ? 1 : 5); ++repeat) {
+            const quint64 time = 1000 + 40 * repeat;
+            if (held == u"unmarked") {
+                QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+                release.setTimestamp(time);
+                QApplication::sendEvent(panel, &release);
+            }
+            QKeyEvent press(QEvent::KeyPress, key, modifiers, QString(), held == u"marked");
+            press.setTimestamp(time);
+            QApplication::sendEvent(panel, &press);
+        }
         QCOMPARE(s.delegate->isPopoverShown(), !closes);
+    }
+
+    // A panel that could not be made leaves the popover closed instead of crashing.
+    void missingPanelIsIgnored() {
+        Shell s;
+        s.start();
+        s.delegate->makePanel = [](const std::optional<QString>&) { return nullptr; };
+        QVERIFY(s.pressHotKey());
+        QVERIFY(!s.delegate->isPopoverShown());
+        QVERIFY(s.pressHotKey());
+        QVERIFY(!s.delegate->isPopoverShown());
     }
 
     // The settings window is made once, centred once, reused; closing it returns to accessory policy.

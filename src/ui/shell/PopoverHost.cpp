@@ -29,6 +29,8 @@ QPoint PopoverHost::placement(const QSize& size, const QRect& anchor, const QRec
 }
 
 void PopoverHost::showContent(QWidget* content, const QRect& anchor) {
+    if (!content)
+        return; // nothing to show: the popover stays as it is
     if (m_content) {
         // Out of the layout at once, so the popup takes the new content's size; deleted once any event
         // it is handling has returned.
@@ -51,7 +53,8 @@ void PopoverHost::showContent(QWidget* content, const QRect& anchor) {
 }
 
 bool PopoverHost::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && isVisible() && keyFilter) {
+    const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
+    if (key && isVisible() && keyFilter) {
         auto* widget = qobject_cast<QWidget*>(watched);
         if (widget && (widget == this || isAncestorOf(widget)) && keyFilter(static_cast<QKeyEvent*>(event)))
             return true;

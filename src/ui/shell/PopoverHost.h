@@ -15,7 +15,7 @@ public:
     explicit PopoverHost(QWidget* parent = nullptr);
 
     // Shows content (taking ownership of it) near anchor, a rectangle in global coordinates: the tray
-    // icon, or the pointer as a one-pixel rectangle.
+    // icon, or the pointer as a one-pixel rectangle. Without content it does nothing.
     void showContent(QWidget* content, const QRect& anchor);
     QWidget* content() const { return m_content; }
 
@@ -23,7 +23,7 @@ public:
     // there is room, else above it, centred on it, and shifted to stay on the screen.
     static QPoint placement(const QSize& size, const QRect& anchor, const QRect& available);
 
-    // Sees every key press meant for the popup before its content does; true consumes it.
+    // Sees every key press and release meant for the popup before its content does; true consumes it.
     std::function<bool(QKeyEvent*)> keyFilter;
 
 Q_SIGNALS:

@@ -1,0 +1,35 @@
+// Claims the one Kestrune instance in the folder given (else in the default place) and prints "running",
+// "another" or "refused: <why>". While it runs, it holds the claim until its standard input closes.
+#include "app/SingleInstance.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const auto instance = argc > 1 ? std::make_unique<SingleInstance>(QString::fromLocal8Bit(argv[1]))
+                                   : std::make_unique<SingleInstance>();
+    switch (instance->claim()) {
+    case SingleInstance::Claim::AnotherRuns:
+        std::puts("another");
+        return 0;
+    case SingleInstance::Claim::Failed:
+        std::printf("refused: %s\n", qPrintable(instance->errorString()));
+        return 1;
+    case SingleInstance::Claim::Running:
+        break;
+    }
+    std::puts("running");
+    std::fflush(stdout);
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, &app, [&app] {
+        char buffer[64];
+        if (read(STDIN_FILENO, buffer, sizeof buffer) <= 0)
+            app.quit();
+    });
+    return app.exec();
+}
