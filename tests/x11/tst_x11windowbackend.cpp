@@ -5,6 +5,7 @@
 #include "platform/WindowAccess.h"
 #include "platform/x11/X11ScreenSource.h"
 #include "platform/x11/X11WindowBackend.h"
+#include "platform/x11/X11WindowInfo.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -358,6 +359,49 @@ private Q_SLOTS:
         QTRY_COMPARE(m_backend->mainWindow(pid), std::optional<WindowRef>(created[1]));
         QCOMPARE(m_backend->mainWindow(999999), std::nullopt);
         QCOMPARE(m_backend->windows(999999), std::optional(QList<WindowRef>{}));
+    }
+
+    // Standard windows are those of type NORMAL, or of no type unless transient for another window (a
+    // dialog then). The first type known decides, as EWMH lists them by preference; a type no one knows
+    // makes some other kind of window.
+    void windowTypeDecidesTheSubrole_data() {
+        QTest::addColumn<QStringList>("types");
+        QTest::addColumn<bool>("transient");
+        QTest::addColumn<QString>("subrole");
+        const QString floating = u"AXFloatingWindow"_s, system = u"AXSystemDialog"_s;
+        QTest::newRow("NORMAL") << QStringList{u"NORMAL"_s} << false << standardWindowSubrole;
+        QTest::newRow("none") << QStringList{} << false << standardWindowSubrole;
+        QTest::newRow("none, transient") << QStringList{} << true << dialogSubrole;
+        QTest::newRow("DIALOG") << QStringList{u"DIALOG"_s} << true << dialogSubrole;
+        QTest::newRow("NOTIFICATION") << QStringList{u"NOTIFICATION"_s} << false << system;
+        QTest::newRow("POPUP_MENU") << QStringList{u"POPUP_MENU"_s} << true << floating;
+        QTest::newRow("DROPDOWN_MENU") << QStringList{u"DROPDOWN_MENU"_s} << true << floating;
+        QTest::newRow("TOOLTIP") << QStringList{u"TOOLTIP"_s} << false << system;
+        QTest::newRow("COMBO") << QStringList{u"COMBO"_s} << true << floating;
+        QTest::newRow("DND") << QStringList{u"DND"_s} << false << system;
+        QTest::newRow("unknown") << QStringList{u"_KESTRUNE_TEST_TYPE"_s} << false << u"AXUnknown"_s;
+        QTest::newRow("unknown, then NORMAL")
+            << QStringList{u"_KESTRUNE_TEST_TYPE"_s, u"NORMAL"_s} << false << standardWindowSubrole;
+        QTest::newRow("POPUP_MENU, then NORMAL")
+            << QStringList{u"POPUP_MENU"_s, u"NORMAL"_s} << false << floating;
+    }
+    void windowTypeDecidesTheSubrole() {
+        QFETCH(QStringList, types);
+        QFETCH(bool, transient);
+        QFETCH(QString, subrole);
+        X11WindowInfo info;
+        info.exists = info.hasClass = true;
+        info.transientFor = transient ? m_x->root() : XCB_NONE;
+        for (const QString& type : types) {
+            const QByteArray name =
+                type.startsWith(u'_') ? type.toLatin1() : "_NET_WM_WINDOW_TYPE_" + type.toLatin1();
+            XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+                m_x->xcb(), xcb_intern_atom(m_x->xcb(), 0, uint16_t(name.size()), name.constData()),
+                nullptr));
+            QVERIFY(reply);
+            info.types.append(reply->atom);
+        }
+        QCOMPARE(info.subrole(*m_x), subrole);
     }
 
     // Sizes a window takes from its size hints, in outer-frame terms: what we predict is what the window
