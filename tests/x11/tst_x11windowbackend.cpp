@@ -261,6 +261,62 @@ private Q_SLOTS:
             QCOMPARE(landed->topLeft(), target.topLeft());
     }
 
+    // A window that will not take its frame costs a verified move little and is not fought for: one that
+    // maximizes itself again is taken out of that state once per verified move, and KWin's way out of
+    // quick tiling (maximize vertically, restore) is tried once in an apply task's attempts (150 ms apart)
+    // and only after a write changed nothing. The state changes are counted from outside, with xprop.
+    void refusingWindowsAreNotFoughtFor_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QRectF>("target");
+        QTest::addColumn<bool>(
+            "countEntering");           // count entering the vertically maximized state, else leaving
+        QTest::addColumn<int>("limit"); // in three verified moves
+        QTest::newRow("maximizes itself again")
+            << u"normal,remaximize"_s << QRectF(300, 200, 640, 480) << false << 3;
+    }
+    void refusingWindowsAreNotFoughtFor() {
+        QFETCH(QString, kind);
+        QFETCH(QRectF, target);
+        QFETCH(bool, countEntering);
+        QFETCH(int, limit);
+        TestClients clients;
+        QProcess* process = clients.startTestClient({kind});
+        QVERIFY(process);
+        const WindowRef w = waitForWindow(TestClients::pid(process));
+        QVERIFY(w);
+        const QString maximized = u"_NET_WM_STATE_MAXIMIZED_VERT"_s;
+        const QStringList state{u"-id"_s, QString::number(w), u"_NET_WM_STATE"_s};
+        QTRY_COMPARE_WITH_TIMEOUT(runTool(u"xprop"_s, state).contains(maximized), !countEntering, 10000);
+        QProcess* spy = clients.start(u"xprop"_s, QStringList{u"-spy"_s} + state);
+        QVERIFY(spy && spy->waitForReadyRead(5000)); // the state now, then a line per change
+        spy->readAll();
+
+        X11ScreenSource screens(*m_x);
+        QTimerScheduler scheduler;
+        WindowAccess access(*m_backend, screens, scheduler);
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            QElapsedTimer timer;
+            timer.start();
+            const bool reached = access.setFrameVerified(target, w, 4);
+            qInfo("%s, %s: verified move %s in %lld ms", qPrintable(testWindowManager()),
+                  QTest::currentDataTag(), reached ? "landed" : "refused", timer.elapsed());
+            QTest::qWait(150);
+        }
+        QTest::qWait(200);
+        // A window manager may write the same state more than once: count the changes in and out.
+        const QStringList lines = QString::fromLocal8Bit(spy->readAll()).split(u'\n', Qt::SkipEmptyParts);
+        int counted = 0;
+        bool wasMaximized = !countEntering;
+        for (const QString& line : lines) {
+            const bool isMaximized = line.contains(maximized);
+            counted += isMaximized != wasMaximized && isMaximized == countEntering;
+            wasMaximized = isMaximized;
+        }
+        qInfo("%s, %s: %d state changes counted, at most %d", qPrintable(testWindowManager()),
+              QTest::currentDataTag(), counted, limit);
+        QVERIFY2(counted <= limit, qPrintable(lines.join(u" | "_s)));
+    }
+
     // KWin's quick tiling (a window dragged to a screen edge) has no EWMH state, and KWin ignores every
     // write to a tiled window: the window is still placed, once, without a second try from the caller.
     void quickTiledWindowOnKWin() {
