@@ -273,6 +273,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("limit"); // in three verified moves
         QTest::newRow("maximizes itself again")
             << u"normal,remaximize"_s << QRectF(300, 200, 640, 480) << false << 3;
+        QTest::newRow("smaller than the window manager allows")
+            << u"normal,inc"_s << QRectF(400, 300, 30, 30) << true << 1;
     }
     void refusingWindowsAreNotFoughtFor() {
         QFETCH(QString, kind);

@@ -233,10 +233,14 @@ std::optional<QRectF> X11WindowBackend::settledFrame(xcb_window_t window) const 
         // X11: KWin: ignores every move and resize of a quick-tiled window (one dragged to a screen edge),
         // and quick tiling has no EWMH state to remove. Maximizing it vertically and restoring it ends the
         // tiling; then the write is made once more. Only when nothing at all changed, so a window KWin
-        // merely constrains is left alone.
+        // merely constrains is left alone, and once in an apply task, as KWin refuses windows for other
+        // reasons too (a rule forcing the position, a window being dragged) that this would only make
+        // flicker.
         if (!expected.before || last->outer != *expected.before)
             return last->outer;
         expected.before.reset();
+        if (Attempts* attempts = attemptsOn(window, false))
+            attempts->leftQuickTiling = true;
         if (!leaveQuickTiling(window))
             return last->outer;
         moveResize(window, expected.position, expected.size);
@@ -390,7 +394,8 @@ void X11WindowBackend::moveResize(xcb_window_t window, std::optional<QPointF> po
     const bool first = !m_pending.contains(window);
     Pending& pending = m_pending[window];
     pending.deadline = now + settleTimeout;
-    if (first && frame->moveResizeSupported && windowManagerName(frame->wmCheck) == "KWin")
+    if (first && !constrained && !attempts.leftQuickTiling && frame->moveResizeSupported &&
+        windowManagerName(frame->wmCheck) == "KWin")
         pending.before = frame->outer;
     if (position)
         pending.position = QPointF(x + s.left(), y + s.top());

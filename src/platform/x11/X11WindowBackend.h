@@ -59,6 +59,7 @@ private:
     struct Attempts {
         std::chrono::steady_clock::time_point lastUse; // the last write or read-back
         bool leftState = false;                        // asked to leave the maximized / full-screen state
+        bool leftQuickTiling = false;                  // maximized and restored to end KWin's quick tiling
     };
 
     std::optional<Frame> readFrame(xcb_window_t window, bool withWmFacts = false) const;
