@@ -264,13 +264,13 @@ private Q_SLOTS:
     // A window that will not take its frame costs a verified move little and is not fought for: one that
     // maximizes itself again is taken out of that state once per verified move, and KWin's way out of
     // quick tiling (maximize vertically, restore) is tried once in an apply task's attempts (150 ms apart)
-    // and only after a write changed nothing. The state changes are counted from outside, with xprop.
+    // and only after a write changed nothing. The state changes are counted from outside, with xprop:
+    // entering the vertically maximized state or leaving it, at most limit times in three verified moves.
     void refusingWindowsAreNotFoughtFor_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QRectF>("target");
-        QTest::addColumn<bool>(
-            "countEntering");           // count entering the vertically maximized state, else leaving
-        QTest::addColumn<int>("limit"); // in three verified moves
+        QTest::addColumn<bool>("countEntering");
+        QTest::addColumn<int>("limit");
         QTest::newRow("maximizes itself again")
             << u"normal,remaximize"_s << QRectF(300, 200, 640, 480) << false << 3;
         QTest::newRow("smaller than the window manager allows")
@@ -296,12 +296,12 @@ private Q_SLOTS:
         X11ScreenSource screens(*m_x);
         QTimerScheduler scheduler;
         WindowAccess access(*m_backend, screens, scheduler);
+        QStringList times;
         for (int attempt = 0; attempt < 3; ++attempt) {
             QElapsedTimer timer;
             timer.start();
             const bool reached = access.setFrameVerified(target, w, 4);
-            qInfo("%s, %s: verified move %s in %lld ms", qPrintable(testWindowManager()),
-                  QTest::currentDataTag(), reached ? "landed" : "refused", timer.elapsed());
+            times << u"%1 ms (%2)"_s.arg(timer.elapsed()).arg(reached ? "landed"_L1 : "refused"_L1);
             QTest::qWait(150);
         }
         QTest::qWait(200);
@@ -314,8 +314,8 @@ private Q_SLOTS:
             counted += isMaximized != wasMaximized && isMaximized == countEntering;
             wasMaximized = isMaximized;
         }
-        qInfo("%s, %s: %d state changes counted, at most %d", qPrintable(testWindowManager()),
-              QTest::currentDataTag(), counted, limit);
+        qInfo("%s: verified moves blocked %s; %d of at most %d state changes",
+              qPrintable(testWindowManager()), qPrintable(times.join(u", "_s)), counted, limit);
         QVERIFY2(counted <= limit, qPrintable(lines.join(u" | "_s)));
     }
 
