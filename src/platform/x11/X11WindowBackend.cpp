@@ -213,9 +213,11 @@ std::optional<QRectF> X11WindowBackend::settledFrame(xcb_window_t window) const 
             return false;
         }
     };
+    // A window taken out of the maximized state for these writes that is back in it will not take them.
+    const bool leftState = m_attempts.value(window).leftState;
     for (;;) {
         const quint64 since = m_x.eventCount();
-        const auto frame = readFrame(window);
+        const auto frame = readFrame(window, leftState);
         if (!frame)
             return std::nullopt;
         const QRectF& r = frame->outer;
@@ -223,7 +225,7 @@ std::optional<QRectF> X11WindowBackend::settledFrame(xcb_window_t window) const 
                             (near(r.x(), expected.position->x()) && near(r.y(), expected.position->y()));
         const bool sized = !expected.size || (near(r.width(), expected.size->width()) &&
                                               near(r.height(), expected.size->height()));
-        if (placed && sized)
+        if ((placed && sized) || (leftState && isConstrained(*frame)))
             return r;
         if (Clock::now() < expected.deadline && m_x.waitForEvent(concernsWindow, expected.deadline, since))
             continue;
