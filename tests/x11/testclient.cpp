@@ -8,13 +8,14 @@
 // KINDS is a comma-separated list of: plain (no type), normal, dialog (transient for the first window),
 // transient (no type, transient), utility, skiptaskbar, maximized, fullscreen, csd (no window-manager
 // decorations, a 10,10,8,12 shadow margin), fixed (300x200 only), inc (base 10x20, steps 7x9), icon
-// (16x16 and 32x32 images), badicon (truncated), noclass, nopid. Prints "window 0x..." for each window once
-// it is mapped.
+// (16x16 and 32x32 images), badicon (truncated), noclass, nopid, remaximize (maximizes itself again whenever
+// it leaves that state). Prints "window 0x..." for each window once it is mapped.
 #include <xcb/xcb.h>
 
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +28,7 @@ namespace {
 xcb_connection_t* c;
 xcb_screen_t* screen;
 std::vector<xcb_window_t> windows;
+std::vector<xcb_window_t> remaximizing;
 
 xcb_atom_t atom(const char* name) {
     auto* reply =
@@ -50,9 +52,39 @@ void setAtoms(xcb_window_t w, const char* property, std::vector<xcb_atom_t> valu
                         static_cast<uint32_t>(values.size()), values.data());
 }
 
+// Asks the window manager to maximize w again when its state says it is not (any more).
+void maximizeAgain(xcb_window_t w) {
+    static const xcb_atom_t state = atom("_NET_WM_STATE"), vert = atom("_NET_WM_STATE_MAXIMIZED_VERT"),
+                            horz = atom("_NET_WM_STATE_MAXIMIZED_HORZ");
+    auto* reply = xcb_get_property_reply(c, xcb_get_property(c, 0, w, state, XCB_ATOM_ATOM, 0, 64), nullptr);
+    int found = 0;
+    for (int i = 0; reply && i < xcb_get_property_value_length(reply) / 4; ++i) {
+        const xcb_atom_t a = static_cast<xcb_atom_t*>(xcb_get_property_value(reply))[i];
+        found += a == vert || a == horz;
+    }
+    free(reply);
+    if (found == 2)
+        return;
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = w;
+    event.type = state;
+    event.data.data32[0] = 1; // add, as an application
+    event.data.data32[1] = vert;
+    event.data.data32[2] = horz;
+    event.data.data32[3] = 1;
+    xcb_send_event(c, 0, screen->root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&event));
+    xcb_flush(c);
+}
+
 void open(const std::string& kind) {
     const xcb_window_t w = xcb_generate_id(c);
-    const uint32_t values[] = {screen->white_pixel, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+    const uint32_t values[] = {screen->white_pixel,
+                               XCB_EVENT_MASK_STRUCTURE_NOTIFY |
+                                   (has(kind, "remaximize") ? uint32_t(XCB_EVENT_MASK_PROPERTY_CHANGE) : 0u)};
     xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, 0, 0, 240, 160, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
                       XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
@@ -85,7 +117,9 @@ void open(const std::string& kind) {
                             &windows.front());
     if (has(kind, "skiptaskbar"))
         setAtoms(w, "_NET_WM_STATE", {atom("_NET_WM_STATE_SKIP_TASKBAR")});
-    if (has(kind, "maximized"))
+    if (has(kind, "remaximize"))
+        remaximizing.push_back(w);
+    if (has(kind, "maximized") || has(kind, "remaximize"))
         setAtoms(w, "_NET_WM_STATE",
                  {atom("_NET_WM_STATE_MAXIMIZED_VERT"), atom("_NET_WM_STATE_MAXIMIZED_HORZ")});
     if (has(kind, "fullscreen"))
@@ -153,8 +187,13 @@ int main(int argc, char** argv) {
     std::string buffer;
     for (;;) {
         poll(fds, 2, -1);
-        while (xcb_generic_event_t* event = xcb_poll_for_event(c))
+        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+            const auto* property = reinterpret_cast<xcb_property_notify_event_t*>(event);
+            if ((event->response_type & 0x7f) == XCB_PROPERTY_NOTIFY &&
+                std::find(remaximizing.begin(), remaximizing.end(), property->window) != remaximizing.end())
+                maximizeAgain(property->window);
             free(event);
+        }
         if (xcb_connection_has_error(c))
             return 1;
         if (fds[0].revents & (POLLIN | POLLHUP)) {

@@ -5,6 +5,7 @@
 #include "platform/WindowAccess.h"
 #include "platform/x11/X11ScreenSource.h"
 #include "platform/x11/X11WindowBackend.h"
+#include "platform/x11/X11WindowInfo.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -260,6 +261,64 @@ private Q_SLOTS:
             QCOMPARE(landed->topLeft(), target.topLeft());
     }
 
+    // A window that will not take its frame costs a verified move little and is not fought for: one that
+    // maximizes itself again is taken out of that state once per verified move, and KWin's way out of
+    // quick tiling (maximize vertically, restore) is tried once in an apply task's attempts (150 ms apart)
+    // and only after a write changed nothing. The state changes are counted from outside, with xprop:
+    // entering the vertically maximized state or leaving it, at most limit times in three verified moves.
+    void refusingWindowsAreNotFoughtFor_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QRectF>("target");
+        QTest::addColumn<bool>("countEntering");
+        QTest::addColumn<int>("limit");
+        QTest::newRow("maximizes itself again")
+            << u"normal,remaximize"_s << QRectF(300, 200, 640, 480) << false << 3;
+        QTest::newRow("smaller than the window manager allows")
+            << u"normal,inc"_s << QRectF(400, 300, 30, 30) << true << 1;
+    }
+    void refusingWindowsAreNotFoughtFor() {
+        QFETCH(QString, kind);
+        QFETCH(QRectF, target);
+        QFETCH(bool, countEntering);
+        QFETCH(int, limit);
+        TestClients clients;
+        QProcess* process = clients.startTestClient({kind});
+        QVERIFY(process);
+        const WindowRef w = waitForWindow(TestClients::pid(process));
+        QVERIFY(w);
+        const QString maximized = u"_NET_WM_STATE_MAXIMIZED_VERT"_s;
+        const QStringList state{u"-id"_s, QString::number(w), u"_NET_WM_STATE"_s};
+        QTRY_COMPARE_WITH_TIMEOUT(runTool(u"xprop"_s, state).contains(maximized), !countEntering, 10000);
+        QProcess* spy = clients.start(u"xprop"_s, QStringList{u"-spy"_s} + state);
+        QVERIFY(spy && spy->waitForReadyRead(5000)); // the state now, then a line per change
+        spy->readAll();
+
+        X11ScreenSource screens(*m_x);
+        QTimerScheduler scheduler;
+        WindowAccess access(*m_backend, screens, scheduler);
+        QStringList times;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            QElapsedTimer timer;
+            timer.start();
+            const bool reached = access.setFrameVerified(target, w, 4);
+            times << u"%1 ms (%2)"_s.arg(timer.elapsed()).arg(reached ? "landed"_L1 : "refused"_L1);
+            QTest::qWait(150);
+        }
+        QTest::qWait(200);
+        // A window manager may write the same state more than once: count the changes in and out.
+        const QStringList lines = QString::fromLocal8Bit(spy->readAll()).split(u'\n', Qt::SkipEmptyParts);
+        int counted = 0;
+        bool wasMaximized = !countEntering;
+        for (const QString& line : lines) {
+            const bool isMaximized = line.contains(maximized);
+            counted += isMaximized != wasMaximized && isMaximized == countEntering;
+            wasMaximized = isMaximized;
+        }
+        qInfo("%s: verified moves blocked %s; %d of at most %d state changes",
+              qPrintable(testWindowManager()), qPrintable(times.join(u", "_s)), counted, limit);
+        QVERIFY2(counted <= limit, qPrintable(lines.join(u" | "_s)));
+    }
+
     // KWin's quick tiling (a window dragged to a screen edge) has no EWMH state, and KWin ignores every
     // write to a tiled window: the window is still placed, once, without a second try from the caller.
     void quickTiledWindowOnKWin() {
@@ -358,6 +417,49 @@ private Q_SLOTS:
         QTRY_COMPARE(m_backend->mainWindow(pid), std::optional<WindowRef>(created[1]));
         QCOMPARE(m_backend->mainWindow(999999), std::nullopt);
         QCOMPARE(m_backend->windows(999999), std::optional(QList<WindowRef>{}));
+    }
+
+    // Standard windows are those of type NORMAL, or of no type unless transient for another window (a
+    // dialog then). The first type known decides, as EWMH lists them by preference; a type no one knows
+    // makes some other kind of window.
+    void windowTypeDecidesTheSubrole_data() {
+        QTest::addColumn<QStringList>("types");
+        QTest::addColumn<bool>("transient");
+        QTest::addColumn<QString>("subrole");
+        const QString floating = u"AXFloatingWindow"_s, system = u"AXSystemDialog"_s;
+        QTest::newRow("NORMAL") << QStringList{u"NORMAL"_s} << false << standardWindowSubrole;
+        QTest::newRow("none") << QStringList{} << false << standardWindowSubrole;
+        QTest::newRow("none, transient") << QStringList{} << true << dialogSubrole;
+        QTest::newRow("DIALOG") << QStringList{u"DIALOG"_s} << true << dialogSubrole;
+        QTest::newRow("NOTIFICATION") << QStringList{u"NOTIFICATION"_s} << false << system;
+        QTest::newRow("POPUP_MENU") << QStringList{u"POPUP_MENU"_s} << true << floating;
+        QTest::newRow("DROPDOWN_MENU") << QStringList{u"DROPDOWN_MENU"_s} << true << floating;
+        QTest::newRow("TOOLTIP") << QStringList{u"TOOLTIP"_s} << false << system;
+        QTest::newRow("COMBO") << QStringList{u"COMBO"_s} << true << floating;
+        QTest::newRow("DND") << QStringList{u"DND"_s} << false << system;
+        QTest::newRow("unknown") << QStringList{u"_KESTRUNE_TEST_TYPE"_s} << false << u"AXUnknown"_s;
+        QTest::newRow("unknown, then NORMAL")
+            << QStringList{u"_KESTRUNE_TEST_TYPE"_s, u"NORMAL"_s} << false << standardWindowSubrole;
+        QTest::newRow("POPUP_MENU, then NORMAL")
+            << QStringList{u"POPUP_MENU"_s, u"NORMAL"_s} << false << floating;
+    }
+    void windowTypeDecidesTheSubrole() {
+        QFETCH(QStringList, types);
+        QFETCH(bool, transient);
+        QFETCH(QString, subrole);
+        X11WindowInfo info;
+        info.exists = info.hasClass = true;
+        info.transientFor = transient ? m_x->root() : XCB_NONE;
+        for (const QString& type : types) {
+            const QByteArray name =
+                type.startsWith(u'_') ? type.toLatin1() : "_NET_WM_WINDOW_TYPE_" + type.toLatin1();
+            XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
+                m_x->xcb(), xcb_intern_atom(m_x->xcb(), 0, uint16_t(name.size()), name.constData()),
+                nullptr));
+            QVERIFY(reply);
+            info.types.append(reply->atom);
+        }
+        QCOMPARE(info.subrole(*m_x), subrole);
     }
 
     // Sizes a window takes from its size hints, in outer-frame terms: what we predict is what the window

@@ -2,6 +2,7 @@
 
 #include "platform/x11/X11WindowInfo.h"
 
+#include <QScopeGuard>
 #include <QtMath>
 
 #include <algorithm>
@@ -11,8 +12,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long to wait for the window manager to take a window out of the maximized or full-screen state.
-constexpr std::chrono::milliseconds stateChangeTimeout{150};
+// How long to wait for the window manager to change a window's state (they answer within a few ms). A
+// verified move of a window that stays maximized waits this long once, then for one read-back (40 ms) and
+// through its four 40 ms pauses: under 300 ms in all. A late answer is found by the next pass.
+constexpr std::chrono::milliseconds stateChangeTimeout{60};
+// A window left alone for longer than the pauses between a verified move's passes (40 ms), but not as long
+// as those between an apply task's attempts (150 ms), is in its next verified move; one left alone for
+// longer than those is in its next placement.
+constexpr std::chrono::milliseconds verifiedMovePause{100};
+constexpr std::chrono::milliseconds applyTaskPause{1000};
 
 // _NET_MOVERESIZE_WINDOW flags: NorthWest gravity, which fields are set, and "from a pager or tool".
 constexpr uint32_t gravityNorthWest = 1;
@@ -150,6 +158,7 @@ std::optional<X11WindowBackend::Frame> X11WindowBackend::readFrame(xcb_window_t 
     if (withWmFacts) {
         frame.states = m_x.propertyList(stateCookie).value_or(QList<uint32_t>{});
         const auto supported = m_x.propertyList(supportedCookie).value_or(QList<uint32_t>{});
+        frame.stateSupported = supported.contains(m_x.atom(Atom::NetWmState));
         frame.moveResizeSupported = supported.contains(m_x.atom(Atom::NetMoveresizeWindow));
         frame.wmCheck = m_x.propertyList(checkCookie).value_or(QList<uint32_t>{}).value(0, XCB_NONE);
         // X11: metacity, xfwm4, KWin: leave _NET_SUPPORTED on the root when they exit; a message to a
@@ -160,6 +169,7 @@ std::optional<X11WindowBackend::Frame> X11WindowBackend::readFrame(xcb_window_t 
                                     frame.wmCheck, m_x.atom(Atom::NetSupportingWmCheck), XCB_ATOM_WINDOW, 1));
         if (!self || self->value(0, XCB_NONE) != frame.wmCheck) {
             frame.wmCheck = XCB_NONE;
+            frame.stateSupported = false;
             frame.moveResizeSupported = false;
         }
     }
@@ -177,6 +187,9 @@ std::optional<X11WindowBackend::Frame> X11WindowBackend::readFrame(xcb_window_t 
 }
 
 std::optional<QRectF> X11WindowBackend::settledFrame(xcb_window_t window) const {
+    // A read-back belongs to the placement of the writes before it: the pause before the next pass counts
+    // from its end.
+    const auto stillPlacing = qScopeGuard([&] { attemptsOn(window, false); });
     auto pending = m_pending.find(window);
     if (pending == m_pending.end()) {
         const auto frame = readFrame(window);
@@ -200,9 +213,11 @@ std::optional<QRectF> X11WindowBackend::settledFrame(xcb_window_t window) const 
             return false;
         }
     };
+    // A window taken out of the maximized state for these writes that is back in it will not take them.
+    const bool leftState = m_attempts.value(window).leftState;
     for (;;) {
         const quint64 since = m_x.eventCount();
-        const auto frame = readFrame(window);
+        const auto frame = readFrame(window, leftState);
         if (!frame)
             return std::nullopt;
         const QRectF& r = frame->outer;
@@ -210,7 +225,7 @@ std::optional<QRectF> X11WindowBackend::settledFrame(xcb_window_t window) const 
                             (near(r.x(), expected.position->x()) && near(r.y(), expected.position->y()));
         const bool sized = !expected.size || (near(r.width(), expected.size->width()) &&
                                               near(r.height(), expected.size->height()));
-        if (placed && sized)
+        if ((placed && sized) || (leftState && isConstrained(*frame)))
             return r;
         if (Clock::now() < expected.deadline && m_x.waitForEvent(concernsWindow, expected.deadline, since))
             continue;
@@ -220,10 +235,14 @@ std::optional<QRectF> X11WindowBackend::settledFrame(xcb_window_t window) const 
         // X11: KWin: ignores every move and resize of a quick-tiled window (one dragged to a screen edge),
         // and quick tiling has no EWMH state to remove. Maximizing it vertically and restoring it ends the
         // tiling; then the write is made once more. Only when nothing at all changed, so a window KWin
-        // merely constrains is left alone.
+        // merely constrains is left alone, and once in an apply task, as KWin refuses windows for other
+        // reasons too (a rule forcing the position, a window being dragged) that this would only make
+        // flicker.
         if (!expected.before || last->outer != *expected.before)
             return last->outer;
         expected.before.reset();
+        if (Attempts* attempts = attemptsOn(window, false))
+            attempts->leftQuickTiling = true;
         if (!leaveQuickTiling(window))
             return last->outer;
         moveResize(window, expected.position, expected.size);
@@ -260,17 +279,18 @@ void X11WindowBackend::setSize(WindowRef window, QSizeF size) {
         moveResize(static_cast<xcb_window_t>(window), std::nullopt, size);
 }
 
+bool X11WindowBackend::isConstrained(const Frame& frame) const {
+    // Without a window manager that keeps the state, the property is only what the client once asked for.
+    return frame.stateSupported && (frame.states.contains(m_x.atom(Atom::NetWmStateMaximizedVert)) ||
+                                    frame.states.contains(m_x.atom(Atom::NetWmStateMaximizedHorz)) ||
+                                    frame.states.contains(m_x.atom(Atom::NetWmStateFullscreen)));
+}
+
 std::optional<X11WindowBackend::Frame> X11WindowBackend::leaveMaximizedState(xcb_window_t window,
-                                                                             Frame frame) const {
+                                                                             const Frame& frame) const {
     const xcb_atom_t vert = m_x.atom(Atom::NetWmStateMaximizedVert);
     const xcb_atom_t horz = m_x.atom(Atom::NetWmStateMaximizedHorz);
     const xcb_atom_t full = m_x.atom(Atom::NetWmStateFullscreen);
-    const auto constrained = [&](const QList<xcb_atom_t>& states) {
-        return states.contains(vert) || states.contains(horz) || states.contains(full);
-    };
-    if (!constrained(frame.states))
-        return frame;
-    // X11: maximized and full-screen windows ignore moves (openbox, mutter, KWin): leave those states first.
     const quint64 since = m_x.eventCount();
     constexpr uint32_t remove = 0;
     if (frame.states.contains(vert) || frame.states.contains(horz))
@@ -291,7 +311,7 @@ std::optional<X11WindowBackend::Frame> X11WindowBackend::leaveMaximizedState(xcb
         auto next = readFrame(window, true);
         if (!next)
             return std::nullopt;
-        if (!constrained(next->states)) {
+        if (!isConstrained(*next)) {
             // The extents shrink with the state and are set just after it: give them a moment.
             const auto extentsChanged = [&](const xcb_generic_event_t* event) {
                 if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
@@ -305,7 +325,7 @@ std::optional<X11WindowBackend::Frame> X11WindowBackend::leaveMaximizedState(xcb
             return next;
         }
         if (!changed)
-            return next; // the window manager keeps the state; the move is tried all the same
+            return next; // the window manager keeps the state
     }
 }
 
@@ -316,9 +336,18 @@ void X11WindowBackend::moveResize(xcb_window_t window, std::optional<QPointF> po
         return;
     // Our own mask on the window: its configure and property changes tell when a write has landed.
     m_x.selectWindowEvents(window, XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE);
-    frame = leaveMaximizedState(window, *frame);
-    if (!frame)
-        return;
+    Attempts& attempts = *attemptsOn(window, true);
+    const bool constrained = isConstrained(*frame);
+    if (constrained) {
+        // X11: maximized and full-screen windows ignore moves (openbox, mutter, KWin) or leave the state on
+        // a move (xfwm4). Asked to leave it once per verified move: a window still or again in it (the window
+        // manager or the client keeps it) refuses the move, and asking on every write blocked every time.
+        if (std::exchange(attempts.leftState, true))
+            return;
+        frame = leaveMaximizedState(window, *frame);
+        if (!frame || isConstrained(*frame))
+            return;
+    }
 
     const QMarginsF& d = frame->decor;
     const QMarginsF& s = frame->shadow;
@@ -367,7 +396,8 @@ void X11WindowBackend::moveResize(xcb_window_t window, std::optional<QPointF> po
     const bool first = !m_pending.contains(window);
     Pending& pending = m_pending[window];
     pending.deadline = now + settleTimeout;
-    if (first && frame->moveResizeSupported && windowManagerName(frame->wmCheck) == "KWin")
+    if (first && !constrained && !attempts.leftQuickTiling && frame->moveResizeSupported &&
+        windowManagerName(frame->wmCheck) == "KWin")
         pending.before = frame->outer;
     if (position)
         pending.position = QPointF(x + s.left(), y + s.top());
@@ -376,6 +406,21 @@ void X11WindowBackend::moveResize(xcb_window_t window, std::optional<QPointF> po
         pending.size = QSizeF(accepted.width() + d.left() + d.right() - s.left() - s.right(),
                               accepted.height() + d.top() + d.bottom() - s.top() - s.bottom());
     }
+}
+
+X11WindowBackend::Attempts* X11WindowBackend::attemptsOn(xcb_window_t window, bool create) const {
+    const auto now = Clock::now();
+    m_attempts.removeIf([now](const auto& entry) { return now - entry.value().lastUse > applyTaskPause; });
+    auto it = m_attempts.find(window);
+    if (it == m_attempts.end()) {
+        if (!create)
+            return nullptr;
+        it = m_attempts.insert(window, Attempts{now});
+    }
+    if (now - it->lastUse > verifiedMovePause)
+        it->leftState = false;
+    it->lastUse = now;
+    return &*it;
 }
 
 QSizeF X11WindowBackend::constrainToSizeHints(const QList<uint32_t>& hints, QSizeF client,

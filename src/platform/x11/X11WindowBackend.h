@@ -42,6 +42,7 @@ private:
         QMarginsF decor;  // _NET_FRAME_EXTENTS: what the window manager adds
         QMarginsF shadow; // _GTK_FRAME_EXTENTS: invisible margins inside a client-side-decorated window
         QList<xcb_atom_t> states;
+        bool stateSupported = false; // the window manager takes windows in and out of _NET_WM_STATE
         bool moveResizeSupported = false;
         xcb_window_t wmCheck = XCB_NONE; // the window manager's _NET_SUPPORTING_WM_CHECK window
     };
@@ -52,12 +53,23 @@ private:
         std::optional<QSizeF> size;      // the nearest acceptable outer size
         std::optional<QRectF> before;    // the frame before the first write, where a refusal may hide
     };
+    // What was already tried on a window, so that the later passes of one placement do not repeat what it
+    // refused. Forgotten once the window has been left alone for longer than the pauses within a verified
+    // move (leftState) or within an apply task (the whole record).
+    struct Attempts {
+        std::chrono::steady_clock::time_point lastUse; // the last write or read-back
+        bool leftState = false;                        // asked to leave the maximized / full-screen state
+        bool leftQuickTiling = false;                  // maximized and restored to end KWin's quick tiling
+    };
 
     std::optional<Frame> readFrame(xcb_window_t window, bool withWmFacts = false) const;
     std::optional<QRectF> settledFrame(xcb_window_t window) const;
     void moveResize(xcb_window_t window, std::optional<QPointF> position, std::optional<QSizeF> size) const;
-    std::optional<Frame> leaveMaximizedState(xcb_window_t window, Frame frame) const;
+    bool isConstrained(const Frame& frame) const;
+    std::optional<Frame> leaveMaximizedState(xcb_window_t window, const Frame& frame) const;
     bool leaveQuickTiling(xcb_window_t window) const;
+    // The attempts on a window, its last use now; null when there are none and create is false.
+    Attempts* attemptsOn(xcb_window_t window, bool create) const;
     QSizeF acceptableClientSize(xcb_window_t window, QSizeF client) const;
     const QByteArray& windowManagerName(xcb_window_t check) const;
     QList<xcb_window_t> windowsTopmostFirst(Pid pid, xcb_window_t* active) const;
@@ -65,6 +77,7 @@ private:
 
     X11Connection& m_x;
     mutable QHash<xcb_window_t, Pending> m_pending;
+    mutable QHash<xcb_window_t, Attempts> m_attempts;
     // The running window manager's check window and name, read again when another one takes over.
     mutable xcb_window_t m_wmCheckWindow = XCB_NONE;
     mutable QByteArray m_wmName;

@@ -2,6 +2,8 @@
 
 #include <xcb/res.h>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -16,19 +18,29 @@ const QString unknownSubrole = u"AXUnknown"_s;
 QString X11WindowInfo::subrole(const X11Connection& x) const {
     if (!hasClass)
         return unknownSubrole;
-    // The first type this system knows decides, as the client listed them by preference.
+    const auto is = [&x](xcb_atom_t type, std::initializer_list<Atom> kinds) {
+        return std::any_of(kinds.begin(), kinds.end(), [&](Atom kind) { return type == x.atom(kind); });
+    };
+    // The first type this system knows decides, as the client listed them by preference and put the
+    // basic types last for window managers that do not know its own.
     for (xcb_atom_t type : types) {
         if (type == x.atom(Atom::NetWmWindowTypeNormal))
             return skipsTaskbar(x) ? floatingSubrole : standardWindowSubrole;
         if (type == x.atom(Atom::NetWmWindowTypeDialog))
             return dialogSubrole;
-        if (type == x.atom(Atom::NetWmWindowTypeUtility) || type == x.atom(Atom::NetWmWindowTypeToolbar) ||
-            type == x.atom(Atom::NetWmWindowTypeMenu))
+        if (is(type, {Atom::NetWmWindowTypeUtility, Atom::NetWmWindowTypeToolbar, Atom::NetWmWindowTypeMenu,
+                      Atom::NetWmWindowTypeDropdownMenu, Atom::NetWmWindowTypePopupMenu,
+                      Atom::NetWmWindowTypeCombo}))
             return floatingSubrole;
-        if (type == x.atom(Atom::NetWmWindowTypeDock) || type == x.atom(Atom::NetWmWindowTypeDesktop) ||
-            type == x.atom(Atom::NetWmWindowTypeSplash))
+        if (is(type,
+               {Atom::NetWmWindowTypeDock, Atom::NetWmWindowTypeDesktop, Atom::NetWmWindowTypeSplash,
+                Atom::NetWmWindowTypeNotification, Atom::NetWmWindowTypeTooltip, Atom::NetWmWindowTypeDnd}))
             return systemSubrole;
     }
+    // Only a window without any type is taken for a standard window (or a dialog when transient); types
+    // unknown to us are some other kind of window.
+    if (!types.isEmpty())
+        return unknownSubrole;
     if (transientFor != XCB_NONE)
         return dialogSubrole;
     return skipsTaskbar(x) ? floatingSubrole : standardWindowSubrole;
