@@ -73,6 +73,10 @@ private Q_SLOTS:
         startEngine({testLock(u"XLogo"_s, locked, screenID())});
         QTRY_VERIFY(m_app->accessibility().isTrusted());
 
+        // The window manager's check window tells who manages this display; processes of the same name
+        // may belong to other displays.
+        const auto wmCheck = [] { return runTool(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s}); };
+        const QString original = wmCheck();
         QProcess replacement;
         replacement.start(u"openbox"_s, {u"--replace"_s});
         QVERIFY(replacement.waitForStarted());
@@ -80,8 +84,7 @@ private Q_SLOTS:
             replacement.kill();
             replacement.waitForFinished();
         });
-        QTRY_VERIFY_WITH_TIMEOUT(
-            runTool(u"pgrep"_s, {u"-x"_s, u"openbox"_s}).trimmed().split(u'\n').size() == 1, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(wmCheck().contains(u"window id"_s) && wmCheck() != original, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(m_app->accessibility().isTrusted(), 3000);
 
         replacement.kill();
