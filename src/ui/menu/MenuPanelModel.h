@@ -54,7 +54,8 @@ public:
 
     MenuPanelModel(LockStore& store, ScreenSource& screens, LockController& controller,
                    AccessibilityManager& accessibility, Workspace& workspace, Scheduler& scheduler,
-                   std::optional<QString> initialSelectionBundleID, Actions actions, QObject* parent = nullptr);
+                   std::optional<QString> initialSelectionBundleID, Actions actions,
+                   QObject* parent = nullptr);
     ~MenuPanelModel() override;
 
     // The panel comes on screen: the display under the pointer, its list (built once) and the first
