@@ -3,6 +3,7 @@
 #include "platform/x11/X11Connection.h"
 
 #include <QMetaObject>
+#include <QScopeGuard>
 
 namespace {
 
@@ -116,6 +117,7 @@ std::optional<QPointF> X11ScreenSource::pointerOnRoot() const {
     xcb_connection_t* c = m_x->xcb();
     const auto reply = collectReply<xcb_query_pointer_reply_t>(c, xcb_query_pointer(c, m_x->root()),
                                                                xcb_query_pointer_reply);
+    // Events that came in with the reply wait for the next turn, like every other.
     m_x->drain();
     if (!reply || !reply->same_screen)
         return std::nullopt;
@@ -126,25 +128,21 @@ std::optional<QPointF> X11ScreenSource::activeWindowCentre() const {
     if (!m_x || !m_x->isConnected())
         return std::nullopt;
     xcb_connection_t* c = m_x->xcb();
+    const auto drainAfterReplies = qScopeGuard([this] { m_x->drain(); });
     const auto active = collectReply<xcb_get_property_reply_t>(
         c, m_x->requestProperty(m_x->root(), m_x->atom(Atom::NetActiveWindow), XCB_ATOM_WINDOW, 1),
         xcb_get_property_reply);
-    if (!active || active->format != 32 || xcb_get_property_value_length(active.get()) < 4) {
-        m_x->drain();
+    if (!active || active->format != 32 || xcb_get_property_value_length(active.get()) < 4)
         return std::nullopt;
-    }
     const xcb_window_t window = *static_cast<const xcb_window_t*>(xcb_get_property_value(active.get()));
-    if (window == XCB_NONE) {
-        m_x->drain();
+    if (window == XCB_NONE)
         return std::nullopt;
-    }
     // The window may be gone by now; both requests then fail quietly.
     const auto geometryCookie = xcb_get_geometry(c, window);
     const auto originCookie = xcb_translate_coordinates(c, window, m_x->root(), 0, 0);
     const auto geometry = collectReply<xcb_get_geometry_reply_t>(c, geometryCookie, xcb_get_geometry_reply);
     const auto origin =
         collectReply<xcb_translate_coordinates_reply_t>(c, originCookie, xcb_translate_coordinates_reply);
-    m_x->drain();
     if (!geometry || !origin)
         return std::nullopt;
     return QPointF(origin->dst_x + geometry->width / 2.0, origin->dst_y + geometry->height / 2.0);
