@@ -2,17 +2,9 @@
 // placement choice among several locks, cascades of extra windows, re-align, the start-up pass,
 // capturing locks and the list of lockable applications. Checks final frames and stored state.
 #include "engine/FrameProjection.h"
-#include "engine/LockController.h"
-#include "model/LockStore.h"
-#include "platform/AccessibilityManager.h"
-#include "platform/DisplayMonitor.h"
 #include "platform/KeyCodes.h"
-#include "platform/PreferenceStore.h"
-#include "platform/WindowAccess.h"
 
-#include "ManualScheduler.h"
-#include "PickerFakes.h"
-#include "SimDesktop.h"
+#include "SimEngine.h"
 #include "TestLocks.h"
 
 #include <QSignalSpy>
@@ -50,19 +42,8 @@ LockRule lockOn(const std::optional<QString>& display, const QRectF& frame = loc
 }
 
 // The whole engine over one simulated desktop.
-struct Engine {
-    SimDesktop desk;
+struct Engine : SimEngine {
     bool screensReady = addScreens(desk);
-    ManualScheduler time;
-    MemoryPreferenceStore prefs;
-    LockStore store{prefs};
-    AccessibilityManager trust{desk, time};
-    DisplayMonitor displays{desk.screens()};
-    WindowAccess windows{desk, desk.screens(), time};
-    FakeOverlays overlays;
-    FakeKeyTaps taps;
-    LockController controller{store, trust, displays, windows,
-                              LockController::Platform{desk, desk, desk.screens(), time, overlays, taps}};
 
     QRectF frameOf(WindowRef w) const { return desk.actualFrame(w).value_or(QRectF()); }
     QList<Pid> tasks() const { return controller.applyTaskPids(); }

@@ -1,17 +1,9 @@
 // The tray panel's model on a simulated desktop: which applications it lists for the display under the
 // pointer, the selection, every key with and without modifiers, the apply confirmation and the lock switch.
-#include "engine/LockController.h"
-#include "model/LockStore.h"
-#include "platform/AccessibilityManager.h"
-#include "platform/DisplayMonitor.h"
 #include "platform/KeyCodes.h"
-#include "platform/PreferenceStore.h"
-#include "platform/WindowAccess.h"
 #include "ui/menu/MenuPanelModel.h"
 
-#include "ManualScheduler.h"
-#include "PickerFakes.h"
-#include "SimDesktop.h"
+#include "SimEngine.h"
 #include "TestLocks.h"
 
 #include <QTest>
@@ -27,18 +19,7 @@ const QRectF opened(300, 200, 640, 480);
 
 // A desktop with two displays side by side, the pointer on A, and three running applications with a
 // window each: zeta (locked here), Alpha and Editor (not locked); Gone is locked here but not running.
-struct Panel {
-    SimDesktop desk;
-    ManualScheduler time;
-    MemoryPreferenceStore prefs;
-    LockStore store{prefs};
-    AccessibilityManager trust{desk, time};
-    DisplayMonitor displays{desk.screens()};
-    WindowAccess windows{desk, desk.screens(), time};
-    FakeOverlays overlays;
-    FakeKeyTaps taps;
-    LockController controller{store, trust, displays, windows,
-                              LockController::Platform{desk, desk, desk.screens(), time, overlays, taps}};
+struct Panel : SimEngine {
     QStringList actions;
     std::unique_ptr<MenuPanelModel> model;
     QHash<QString, WindowRef> windowOf;

@@ -1,19 +1,11 @@
 // The settings window's models on a simulated desktop: display groups, import offers and their
 // confirmation, the lock editor's rectangle, typed values and drags, and the hot-key recorder.
-#include "engine/LockController.h"
-#include "model/LockStore.h"
-#include "platform/AccessibilityManager.h"
-#include "platform/DisplayMonitor.h"
 #include "platform/HotkeySettings.h"
-#include "platform/PreferenceStore.h"
-#include "platform/WindowAccess.h"
 #include "ui/settings/HotkeyRecorderModel.h"
 #include "ui/settings/RuleEditorModel.h"
 #include "ui/settings/SettingsModel.h"
 
-#include "ManualScheduler.h"
-#include "PickerFakes.h"
-#include "SimDesktop.h"
+#include "SimEngine.h"
 #include "TestLocks.h"
 
 #include <QSignalSpy>
@@ -31,18 +23,7 @@ const QString displayD = u"DDDDDDDD-0000-5000-8000-000000000004"_s; // never con
 
 // Display A, 1440 x 900 with a 2880 x 1800 mode, B beside it, 2560 x 1440 without modes, and a running
 // application "Editor" with one window.
-struct Desk {
-    SimDesktop desk;
-    ManualScheduler time;
-    MemoryPreferenceStore prefs;
-    LockStore store{prefs};
-    AccessibilityManager trust{desk, time};
-    DisplayMonitor displays{desk.screens()};
-    WindowAccess windows{desk, desk.screens(), time};
-    FakeOverlays overlays;
-    FakeKeyTaps taps;
-    LockController controller{store, trust, displays, windows,
-                              LockController::Platform{desk, desk, desk.screens(), time, overlays, taps}};
+struct Desk : SimEngine {
     SettingsModel settings{store, displays, {}};
     Pid pid = desk.launch(u"Editor"_s, u"Editor"_s);
     WindowRef window = desk.openWindow(pid, {300, 300, 640, 480});
