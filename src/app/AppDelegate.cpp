@@ -1,11 +1,15 @@
 #include "app/AppDelegate.h"
 
 #include "app/DesktopBackend.h"
+#include "app/LoginItem.h"
 #include "platform/GlobalHotKey.h"
 #include "platform/KeyCodes.h"
 #include "platform/Workspace.h"
 #include "ui/shell/KestruneIcon.h"
+#include "ui/settings/HotkeyRecorderRow.h"
+#include "ui/settings/SettingsView.h"
 #include "ui/shell/PopoverHost.h"
+#include "ui/shell/ShortcutText.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -48,9 +52,7 @@ AppDelegate::AppDelegate(PreferenceStore& defaults, DesktopBackend& backend, Sch
     makePanel = [](const std::optional<QString>&) {
         return placeholder(u"Kestrune"_s, u"The applications of this display will be listed here."_s);
     };
-    makeSettingsContent = [] {
-        return placeholder(u"Kestrune Settings"_s, u"Locks, displays and the hot key will be set here."_s);
-    };
+    makeSettingsContent = [this] { return makeSettingsView(); };
     m_popover->keyFilter = [this](QKeyEvent* event) {
         // The popup holds the keyboard while it is open, so the global hot key cannot reach us: the
         // popup answers it itself. Escape closes it like any popover.
@@ -100,15 +102,36 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 // The new registration is made before the old one is released, so re-registering the same combination
-// keeps it working.
+// keeps it working. A combination the desktop refuses does not cost the one that works: the settings go
+// back to it and the user is told.
 void AppDelegate::registerHotKey() {
+    if (m_keepingHotKey)
+        return;
+    HotkeySettings& settings = m_container.hotkey();
     const QPointer<AppDelegate> self(this);
-    auto hotKey = m_backend.hotKeys().registerHotKey(m_container.hotkey().keyCode(),
-                                                     m_container.hotkey().modifiers(), [self] {
-                                                         if (self)
-                                                             self->toggle();
-                                                     });
+    auto hotKey = m_backend.hotKeys().registerHotKey(settings.keyCode(), settings.modifiers(), [self] {
+        if (self)
+            self->toggle();
+    });
+    if (!hotKey && m_registered &&
+        (m_registered->keyCode != settings.keyCode() || m_registered->modifiers != settings.modifiers())) {
+        const QString refused = shortcutText(settings);
+        m_keepingHotKey = true;
+        settings.update(m_registered->keyCode, m_registered->modifiers, m_registered->label);
+        m_keepingHotKey = false;
+        Q_EMIT hotKeyRefused(refused);
+        return;
+    }
+    if (hotKey)
+        m_registered = Combination{settings.keyCode(), settings.modifiers(), settings.keyLabel()};
     std::swap(m_hotKey, hotKey);
+}
+
+void AppDelegate::suspendHotKey(bool isRecording) {
+    if (isRecording)
+        m_hotKey.reset();
+    else
+        registerHotKey();
 }
 
 bool AppDelegate::isHotKey(QKeyEvent* event) {
@@ -151,7 +174,6 @@ void AppDelegate::openSettings() {
         auto* layout = new QVBoxLayout(m_settingsWindow.get());
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(makeSettingsContent());
-        layout->setSizeConstraint(QLayout::SetFixedSize); // takes its content's size; not resizable
         m_settingsWindow->installEventFilter(this);
         m_settingsWindow->adjustSize();
         // Centred once; later openings keep the place the user left it at.
@@ -165,6 +187,19 @@ void AppDelegate::openSettings() {
     m_settingsWindow->show();
     m_settingsWindow->raise();
     m_settingsWindow->activateWindow();
+}
+
+QWidget* AppDelegate::makeSettingsView() {
+    auto loginItem = std::make_shared<LoginItem>(LoginItem::forCurrentUser());
+    AppContainer& c = m_container;
+    auto* view = new SettingsView(
+        {c.store(), c.displays(), c.accessibility(), c.controller(), c.windowAccess(), m_backend.screens(),
+         c.hotkey()},
+        {[loginItem] { return loginItem->isEnabled(); },
+         [loginItem](bool on) { return on ? loginItem->registerItem() : loginItem->unregisterItem(); }});
+    connect(&view->recorder(), &HotkeyRecorderModel::recordingChanged, this, &AppDelegate::suspendHotKey);
+    connect(this, &AppDelegate::hotKeyRefused, view->recorderRow(), &HotkeyRecorderRow::showRefused);
+    return view;
 }
 
 void AppDelegate::windowWillClose() {

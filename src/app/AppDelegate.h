@@ -47,8 +47,22 @@ public:
     std::function<QWidget*(const std::optional<QString>& initialSelectionBundleID)> makePanel;
     std::function<QWidget*()> makeSettingsContent;
 
+Q_SIGNALS:
+    // The desktop refused a new hot key (another program holds it); the previous one stays.
+    void hotKeyRefused(const QString& refused);
+
 private:
+    // The last combination that was registered.
+    struct Combination {
+        quint32 keyCode;
+        quint32 modifiers;
+        QString label;
+    };
+
     void registerHotKey();
+    // While a new hot key is recorded, the old one lets its combination through to the settings window.
+    void suspendHotKey(bool isRecording);
+    QWidget* makeSettingsView();
     void windowWillClose();
     bool isHotKey(class QKeyEvent* event);
     QRect popoverAnchor() const;
@@ -59,6 +73,8 @@ private:
     QSystemTrayIcon* m_statusItem = nullptr;
     std::unique_ptr<PopoverHost> m_popover;
     std::unique_ptr<GlobalHotKey> m_hotKey;
+    std::optional<Combination> m_registered;
+    bool m_keepingHotKey = false; // the settings are being put back to m_registered
     std::unique_ptr<QWidget> m_settingsWindow;
     ActivationPolicy m_activationPolicy = ActivationPolicy::Accessory;
     QElapsedTimer m_popoverClosedAt;

@@ -18,10 +18,11 @@ public:
         bool live = true;
     };
     bool refuse = false;
+    QList<std::pair<quint32, quint32>> heldElsewhere; // refused combinations, another program's
 
     std::unique_ptr<GlobalHotKey> registerHotKey(quint32 keyCode, quint32 mask,
                                                  std::function<void()> onPress) override {
-        if (refuse)
+        if (refuse || heldElsewhere.contains(std::pair(keyCode, mask)))
             return nullptr;
         auto r = std::make_shared<Registration>(Registration{keyCode, mask, std::move(onPress)});
         m_all.append(r);

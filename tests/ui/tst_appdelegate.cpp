@@ -3,8 +3,11 @@
 #include "app/AppDelegate.h"
 #include "platform/KeyCodes.h"
 #include "platform/PreferenceStore.h"
+#include "ui/settings/HotkeyRecorderRow.h"
+#include "ui/settings/SettingsView.h"
 #include "ui/shell/KestruneIcon.h"
 #include "ui/shell/PopoverHost.h"
+#include "ui/shell/ShortcutText.h"
 
 #include "ManualScheduler.h"
 #include "SimBackend.h"
@@ -14,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QPushButton>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -163,7 +167,7 @@ private Q_SLOTS:
     }
 
     // A new combination is registered before the old one is released; the old one no longer opens the
-    // popover. A refused combination leaves no hot key, and the tray still works.
+    // popover. A refused combination keeps the old one, in the settings too.
     void hotKeyFollowsItsSetting() {
         Shell s;
         s.start();
@@ -177,8 +181,50 @@ private Q_SLOTS:
 
         s.backend.hotKeyFake.refuse = true;
         s.delegate->container().hotkey().update(37, defaultMask, u"L"_s);
-        QVERIFY(!s.delegate->hasHotKey());
+        QCOMPARE(s.backend.hotKeyFake.live(), (QList<std::pair<quint32, quint32>>{{40, 0x300}}));
+        QCOMPARE(s.delegate->container().hotkey().keyCode(), 40u);
+    }
+
+    // While the settings window records a hot key, the old one is released so that its own combination
+    // reaches the window; afterwards the new one (or, when another program holds it, the old one) is live.
+    void recordingTheHotKey_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<bool>("heldElsewhere");
+        QTest::addColumn<QString>("shown");
+        const auto ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
+        QTest::newRow("Ctrl+Shift+K") << int(Qt::Key_K) << ctrlShift << false << u"Ctrl+Shift+K"_s;
+        QTest::newRow("the old one again")
+            << int(Qt::Key_L) << (Qt::ControlModifier | Qt::AltModifier) << false << u"Ctrl+Alt+L"_s;
+        QTest::newRow("held by another program") << int(Qt::Key_K) << ctrlShift << true << u"Ctrl+Alt+L"_s;
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << Qt::KeyboardModifiers() << false << u"Ctrl+Alt+L"_s;
+    }
+    void recordingTheHotKey() {
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(bool, heldElsewhere);
+        QFETCH(QString, shown);
+        Shell s;
+        s.start();
+        if (heldElsewhere)
+            s.backend.hotKeyFake.heldElsewhere.append({40, 0x300});
+        s.delegate->openSettings();
+        auto* view = s.delegate->settingsWindow()->findChild<SettingsView*>();
+        QPushButton* button = view->recorderRow()->button();
+        button->click();
+        QCOMPARE(button->text(), u"Press keys…"_s);
         QVERIFY(s.backend.hotKeyFake.live().isEmpty());
+        QTest::keyClick(button, Qt::Key(key), modifiers);
+        QCOMPARE(button->text(), shown);
+        QCOMPARE(shortcutText(s.delegate->container().hotkey()), shown);
+        const std::pair<quint32, quint32> live =
+            shown == u"Ctrl+Shift+K"_s ? std::pair(40u, 0x300u) : std::pair(KeyCodes::L, defaultMask);
+        QCOMPARE(s.backend.hotKeyFake.live(), QList{live});
+        QCOMPARE(view->recorderRow()->message()->isVisibleTo(view), heldElsewhere);
+        if (heldElsewhere) {
+            QCOMPARE(view->recorderRow()->message()->text(),
+                     u"Ctrl+Shift+K is already in use by another program. The shortcut stays Ctrl+Alt+L."_s);
+        }
     }
 
     // The tray icon draws at the sizes panels ask for; kestrune-icon.png is kept for review.

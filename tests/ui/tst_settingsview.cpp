@@ -1,0 +1,293 @@
+// The settings window's widgets over a simulated desktop: what each section says, the lock editor's
+// fields and buttons reaching the window and the store, the import menu and its confirmation. Renders
+// the window in light and dark palettes for review (settings-*.png).
+#include "platform/HotkeySettings.h"
+#include "ui/settings/RuleEditorRow.h"
+#include "ui/settings/ScrubbableField.h"
+#include "ui/settings/SettingsView.h"
+
+#include "SimEngine.h"
+#include "TestLocks.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTest>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+using Field = RuleEditorModel::Field;
+
+namespace {
+
+const QString displayA = u"AAAAAAAA-0000-5000-8000-000000000001"_s;
+const QString displayB = u"BBBBBBBB-0000-5000-8000-000000000002"_s;
+const QString displayC = u"CCCCCCCC-0000-5000-8000-000000000003"_s; // not connected
+
+// Two displays side by side and a running "Editor" with one window.
+struct Window : SimEngine {
+    HotkeySettings hotkey{prefs};
+    Pid pid = desk.launch(u"Editor"_s, u"Editor"_s);
+    WindowRef window = desk.openWindow(pid, {300, 300, 640, 480});
+    std::unique_ptr<SettingsView> view;
+
+    Window() {
+        desk.screens().addDisplay(displayA, {0, 0, 1440, 900}, u"Built-in Display"_s,
+                                  QList<ScreenMode>{{2880, 1800}});
+        desk.screens().addDisplay(displayB, {1440, 0, 2560, 1440}, u"DELL U2720Q"_s);
+    }
+    void show() {
+        view = std::make_unique<SettingsView>(
+            SettingsView::Services{store, displays, trust, controller, windows, desk.screens(), hotkey},
+            SettingsModel::LoginItem{});
+        view->resize(view->sizeHint());
+        view->show();
+    }
+    LockRule lock(const QString& app, const std::optional<QString>& display, QSizeF captured = {},
+                  const QString& displayName = {}) {
+        LockRule r = testLock(app, {100, 100, 600, 400}, display,
+                              captured.isValid() ? std::optional(QRectF({0, 0}, captured)) : std::nullopt);
+        r.appName = app;
+        if (!displayName.isEmpty())
+            r.requiredDisplayName = displayName;
+        store.upsert(r);
+        return r;
+    }
+    // Every lock kind the window draws differently.
+    void lockAll() {
+        lock(u"Editor"_s, displayA, QSizeF(1512, 982)); // the display shrank since: the note
+        lock(u"Terminal"_s, displayB, QSizeF(2560, 1440));
+        lock(u"Mail"_s, displayC, QSizeF(2560, 1440), u"Studio Display"_s);
+        lock(u"Notes"_s, std::nullopt, QSizeF(1512, 982));
+    }
+    // The texts shown, top to bottom, widgets of equal height left to right.
+    QStringList texts() const {
+        QCoreApplication::processEvents(); // new rows are shown on the next turn of the loop
+        QList<QWidget*> shown;
+        for (QWidget* w : view->widget()->findChildren<QWidget*>()) {
+            if (w->isVisibleTo(view.get()) && (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w)))
+                shown.append(w);
+        }
+        const auto at = [&](QWidget* w) { return w->mapTo(view->widget(), QPoint(0, w->height() / 2)); };
+        std::stable_sort(shown.begin(), shown.end(), [&](QWidget* a, QWidget* b) {
+            return std::pair(at(a).y() / 4, at(a).x()) < std::pair(at(b).y() / 4, at(b).x());
+        });
+        QStringList list;
+        for (QWidget* w : shown) {
+            const QString text = qobject_cast<QLabel*>(w) ? static_cast<QLabel*>(w)->text()
+                                                          : static_cast<QAbstractButton*>(w)->text();
+            if (!text.isEmpty())
+                list.append(text);
+        }
+        return list;
+    }
+};
+
+QPalette darkPalette() {
+    QPalette p;
+    p.setColor(QPalette::Window, QColor(40, 40, 42));
+    p.setColor(QPalette::WindowText, QColor(235, 235, 235));
+    p.setColor(QPalette::Base, QColor(28, 28, 30));
+    p.setColor(QPalette::AlternateBase, QColor(50, 50, 52));
+    p.setColor(QPalette::Text, QColor(235, 235, 235));
+    p.setColor(QPalette::Button, QColor(60, 60, 63));
+    p.setColor(QPalette::ButtonText, QColor(235, 235, 235));
+    p.setColor(QPalette::Highlight, QColor(10, 110, 220));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::ToolTipBase, QColor(60, 60, 63));
+    p.setColor(QPalette::ToolTipText, QColor(235, 235, 235));
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, QColor(120, 120, 120));
+    return p;
+}
+
+} // namespace
+
+class TestSettingsView : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QApplication::setStyle(QStyleFactory::create(u"Fusion"_s)); }
+
+    // What the form says, top to bottom, for the locks it holds.
+    void sections_data() {
+        QTest::addColumn<QString>("locks");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList head{u"Permissions"_s,
+                               u"Accessibility access not granted"_s,
+                               u"Grant…"_s,
+                               u"General"_s,
+                               u"Locks enabled"_s,
+                               u"Launch at login"_s,
+                               u"Open menu shortcut"_s,
+                               u"Ctrl+Alt+L"_s,
+                               u"Menu shortcuts"_s,
+                               u"Enable or disable all locks"_s,
+                               u"Ctrl+L"_s,
+                               u"Move the selection"_s,
+                               u"Up Down"_s};
+        QTest::newRow("none") << u"none"_s
+                              << head + QStringList{
+                                            u"Locks"_s,
+                                            u"No locks yet. Use the menu bar icon to lock a running app."_s};
+        QTest::newRow("every kind of group")
+            << u"all"_s
+            << head + QStringList{u"Any display"_s,
+                                  u"3:2"_s,
+                                  u"Import from…"_s,
+                                  u"Notes"_s,
+                                  u"Apply now"_s,
+                                  u"Built-in Display"_s,
+                                  u"16:10 · 2880×1800"_s,
+                                  u"Import from…"_s,
+                                  u"Editor"_s,
+                                  u"Apply now"_s,
+                                  u"Saved @ 1512×982 · auto-scales to 1440×900"_s,
+                                  u"DELL U2720Q"_s,
+                                  u"16:9"_s,
+                                  u"Import from…"_s,
+                                  u"Terminal"_s,
+                                  u"Apply now"_s,
+                                  u"Studio Display"_s,
+                                  u"16:9"_s,
+                                  u"(not connected)"_s,
+                                  u"Import from…"_s,
+                                  u"Mail"_s,
+                                  u"Apply now"_s};
+        QTest::newRow("a display without locks")
+            << u"one"_s << head + QStringList{u"Built-in Display"_s, u"16:10 · 2880×1800"_s,
+                                              u"Import from…"_s,     u"No locks on this display."_s,
+                                              u"DELL U2720Q"_s,      u"16:9"_s,
+                                              u"Terminal"_s,         u"Apply now"_s};
+    }
+    void sections() {
+        QFETCH(QString, locks);
+        QFETCH(QStringList, expected);
+        Window w;
+        w.desk.setTrusted(false);
+        w.trust.requestAccess();
+        w.show();
+        if (locks == u"all"_s)
+            w.lockAll();
+        if (locks == u"one"_s)
+            w.lock(u"Terminal"_s, displayB);
+        QStringList texts = w.texts();
+        // The legend's lines after the second are the model's; the rows for cascading repeat.
+        texts.removeIf([&](const QString& t) { return !expected.contains(t) && texts.indexOf(t) > 12; });
+        QCOMPARE(texts, expected);
+    }
+
+    // The editor's fields and buttons: typing moves the window only, a drag of a handle moves it live,
+    // "Apply now" stores; disabling the lock dims the fields; deleting it removes its editor.
+    void editorReachesWindowAndStore() {
+        Window w;
+        w.show();
+        const LockRule rule = w.lock(u"Editor"_s, displayA);
+        RuleEditorRow* row = w.view->editor(rule.id);
+        QVERIFY(row);
+        QCOMPARE(row->applyButton()->toolTip(), u"Re-apply to the running window"_s);
+        QLineEdit* width = row->field(Field::W)->textField();
+        width->selectAll();
+        QTest::keyClicks(width, u"50"_s);
+        QTest::keyClick(width, Qt::Key_Return);
+        QCOMPARE(width->text(), u"120"_s); // kept at the smallest window
+        QCOMPARE(w.desk.actualFrame(w.window), QRectF(100, 100, 120, 400));
+        QCOMPARE(w.store.rules().first().width, 600.0);
+
+        QWidget* handle = row->field(Field::X)->handle();
+        QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(5, 5));
+        for (int step = 1; step <= 3; ++step)
+            QTest::mouseMove(handle, QPoint(5 + 10 * step, 5 + 3 * step));
+        QCOMPARE(w.desk.actualFrame(w.window), QRectF(130, 100, 120, 400));
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(35, 14));
+        QCOMPARE(row->field(Field::X)->textField()->text(), u"130"_s);
+        QCOMPARE(row->applyButton()->toolTip(), u"Save and apply your changes"_s);
+
+        row->applyButton()->click();
+        const LockRule& saved = w.store.rules().first();
+        QCOMPARE(QRectF(saved.x, saved.y, saved.width, saved.height), QRectF(130, 100, 120, 400));
+        QCOMPARE(row->applyButton()->toolTip(), u"Re-apply to the running window"_s);
+
+        w.store.setEnabled(false, rule.id);
+        QVERIFY(!width->isEnabled());
+        row->findChild<QToolButton*>()->click();
+        QVERIFY(w.store.rules().isEmpty());
+        QVERIFY(!w.view->editor(rule.id));
+    }
+
+    // "Import from…" lists the other groups with locks, the nearest ratio first; the confirmation copies
+    // on "Import" only.
+    void importThroughMenuAndAlert_data() {
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("Import") << true;
+        QTest::newRow("Cancel") << false;
+    }
+    void importThroughMenuAndAlert() {
+        QFETCH(bool, confirm);
+        Window w;
+        w.show();
+        w.lockAll();
+        QCoreApplication::processEvents();
+        QMenu* menu = nullptr;
+        for (QToolButton* b : w.view->widget()->findChildren<QToolButton*>(QString())) {
+            for (QLabel* label : b->parentWidget()->findChildren<QLabel*>()) {
+                if (b->isVisible() && label->text() == u"DELL U2720Q"_s)
+                    menu = b->menu();
+            }
+        }
+        QVERIFY(menu);
+        QStringList titles;
+        for (QAction* a : menu->actions())
+            titles.append(a->text());
+        QCOMPARE(titles, (QStringList{u"Studio Display (1) · 16:9 · Recommended (exact)"_s,
+                                      u"Built-in Display (1) · 16:10"_s, u"Any display (1) · 3:2"_s}));
+        menu->actions().first()->trigger();
+        QMessageBox* alert = w.view->importAlert();
+        QVERIFY(alert && alert->isVisible());
+        QCOMPARE(alert->windowTitle(), u"Import locks"_s);
+        QVERIFY(alert->informativeText().startsWith(
+            u"Copy 1 lock from “Studio Display (16:9)” to “DELL U2720Q (16:9)”?<br><br>Same aspect"_s));
+        for (QAbstractButton* b : alert->buttons()) {
+            if (b->text() == (confirm ? u"Import"_s : u"Cancel"_s))
+                b->click();
+        }
+        QTRY_VERIFY(!w.view->importAlert());
+        QCOMPARE(w.store.rules(u"Mail"_s).size(), confirm ? 2 : 1);
+        QVERIFY(!w.view->model().pendingImport());
+    }
+
+    // settings-<palette>.png: the whole form with every kind of group and the note; settings-import-
+    // <palette>.png: the confirmation. For review by eye.
+    void renders_data() {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+    void renders() {
+        QFETCH(bool, dark);
+        const QPalette original = QApplication::palette();
+        QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+        Window w;
+        w.desk.setTrusted(true);
+        w.trust.requestAccess();
+        w.lockAll();
+        w.show();
+        w.view->editor(w.store.rules().first().id)->model().setValue(Field::W, 700); // "Apply now" stands out
+        const QString name = dark ? u"dark"_s : u"light"_s;
+        QVERIFY(w.view->grab().save(u"settings-window-%1.png"_s.arg(name)));
+        w.view->resize(w.view->width(), w.view->widget()->sizeHint().height());
+        QVERIFY(w.view->grab().save(u"settings-%1.png"_s.arg(name)));
+        w.view->model().chooseImport(w.view->model().group(displayC), w.view->model().group(displayB));
+        QVERIFY(w.view->importAlert());
+        QVERIFY(w.view->importAlert()->grab().save(u"settings-import-%1.png"_s.arg(name)));
+        QApplication::setPalette(original);
+    }
+};
+
+QTEST_MAIN(TestSettingsView)
+#include "tst_settingsview.moc"
