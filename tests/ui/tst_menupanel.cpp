@@ -2,7 +2,6 @@
 // selected line's look, its keys, the list's height and scrolling. Renders of typical panels in a light
 // and a dark palette are kept for review (menupanel-*.png).
 #include "app/AppDelegate.h"
-#include "platform/KeyCodes.h"
 #include "platform/PreferenceStore.h"
 #include "ui/menu/AppRow.h"
 #include "ui/menu/MenuActionRow.h"
@@ -19,7 +18,6 @@
 
 #include <QApplication>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -31,34 +29,11 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString displayA = u"AAAAAAAA-0000-5000-8000-000000000001"_s;
-const QString displayB = u"BBBBBBBB-0000-5000-8000-000000000002"_s;
-
-QImage icon(QColor colour) {
-    QImage image(32, 32, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(colour);
-    p.setPen(Qt::NoPen);
-    p.drawRoundedRect(QRectF(2, 2, 28, 28), 7, 7);
-    return image;
-}
 
 QPalette darkPalette() {
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(40, 40, 42));
-    p.setColor(QPalette::WindowText, QColor(235, 235, 235));
-    p.setColor(QPalette::Base, QColor(30, 30, 32));
-    p.setColor(QPalette::Text, QColor(235, 235, 235));
-    p.setColor(QPalette::Button, QColor(60, 60, 64));
-    p.setColor(QPalette::ButtonText, QColor(235, 235, 235));
-    p.setColor(QPalette::Highlight, QColor(10, 100, 220));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    for (auto role : {QPalette::Light, QPalette::Midlight})
-        p.setColor(role, QColor(80, 80, 84));
-    for (auto role : {QPalette::Mid, QPalette::Dark, QPalette::Shadow})
-        p.setColor(role, QColor(20, 20, 22));
-    return p;
+    QPalette palette(QColor(60, 60, 64), QColor(40, 40, 42)); // the rest derived from button and window
+    palette.setColor(QPalette::Highlight, QColor(10, 100, 220));
+    return palette;
 }
 
 // The shell over a simulated desktop with one display under the pointer.
@@ -70,28 +45,30 @@ struct Desk {
     MemoryPreferenceStore prefs;
     std::unique_ptr<AppDelegate> delegate;
 
+    explicit Desk(bool trusted = true) {
+        backend.desk.setTrusted(trusted);
+        delegate = std::make_unique<AppDelegate>(prefs, backend, time);
+        delegate->applicationDidFinishLaunching();
+    }
+
     Pid launch(const QString& bundleID, const QString& name, QColor colour = Qt::gray) {
         const Pid pid = backend.desk.launch(bundleID, name);
-        backend.desk.setIcon(pid, icon(colour));
+        QImage icon(32, 32, QImage::Format_RGB32);
+        icon.fill(colour);
+        backend.desk.setIcon(pid, icon);
         backend.desk.openWindow(pid, {100, 100, 640, 400});
         return pid;
     }
-    void lock(const QString& bundleID, bool enabled = true, const QString& display = displayA) {
-        LockRule rule = testLock(bundleID, {10, 10, 500, 300}, display);
+    void lock(const QString& bundleID, bool enabled = true) {
+        LockRule rule = testLock(bundleID, {10, 10, 500, 300}, displayA);
         rule.isEnabled = enabled;
         delegate->container().store().upsert(rule);
     }
     // Opens the panel as the hot key does.
     MenuBarContentView* open(std::optional<Pid> frontmost = std::nullopt) {
-        if (!delegate)
-            start();
         backend.desk.setFrontmost(frontmost);
         delegate->toggle();
         return qobject_cast<MenuBarContentView*>(delegate->popover()->content());
-    }
-    void start() {
-        delegate = std::make_unique<AppDelegate>(prefs, backend, time);
-        delegate->applicationDidFinishLaunching();
     }
     AppRow* row(MenuBarContentView* panel, const QString& name) {
         for (AppRow* r : panel->rows())
@@ -132,15 +109,12 @@ private Q_SLOTS:
         QFETCH(bool, switchEnabled);
         QFETCH(QString, trailing);
         QFETCH(bool, applyEnabled);
-        Desk d;
-        d.backend.desk.setTrusted(trusted);
-        d.start();
+        Desk d(trusted);
         if (running)
             d.launch(u"org.example.Editor"_s, u"Editor"_s);
         if (lock != u"none")
             d.lock(u"org.example.Editor"_s, lock == u"on");
         AppRow* row = d.row(d.open(), running ? u"Editor"_s : u"org.example.Editor"_s);
-        QVERIFY(row);
         QCOMPARE(row->lockSwitch()->isChecked(), lock == u"on");
         QCOMPARE(row->lockSwitch()->isEnabled(), switchEnabled);
         QCOMPARE(row->applyButton() ? row->applyButton()->text() : row->notRunningLabel()->text(), trailing);
@@ -159,7 +133,6 @@ private Q_SLOTS:
     // Hovering another line selects that one.
     void selectedLine() {
         Desk d;
-        d.start();
         d.launch(u"org.example.Editor"_s, u"Editor"_s);
         d.lock(u"org.example.Editor"_s);
         d.lock(u"org.example.Mail"_s);
@@ -201,7 +174,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("termButton");
         QTest::newRow("down stops at the end")
             << u"Down"_s << true << u"Term"_s << false << true << u"Apply"_s;
-        QTest::newRow("up") << u"Up"_s << true << u"org.example.Mail"_s << false << true << u"Apply"_s;
         QTest::newRow("up stops at the top")
             << u"Up, Up, Up"_s << true << u"Editor"_s << false << true << u"Apply"_s;
         QTest::newRow("space locks") << u"Space"_s << true << u"Term"_s << true << true << u"Update"_s;
@@ -225,7 +197,6 @@ private Q_SLOTS:
         QFETCH(bool, masterOn);
         QFETCH(QString, termButton);
         Desk d;
-        d.start();
         d.launch(u"org.example.Editor"_s, u"Editor"_s);
         const Pid term = d.launch(u"org.example.Term"_s, u"Term"_s);
         d.lock(u"org.example.Editor"_s);
@@ -242,7 +213,6 @@ private Q_SLOTS:
             accepted = press.isAccepted();
         }
         QCOMPARE(accepted, consumed);
-        QVERIFY(d.delegate->isPopoverShown());
         QCOMPARE(panel->model().selectedEntry()->name, selected);
         AppRow* row = d.row(panel, u"Term"_s);
         QCOMPARE(row->lockSwitch()->isChecked(), termLocked);
@@ -274,13 +244,10 @@ private Q_SLOTS:
         QFETCH(bool, lockEnabled);
         QFETCH(bool, masterOn);
         QFETCH(bool, realignEnabled);
-        Desk d;
-        d.backend.desk.setTrusted(trusted);
-        d.start();
+        Desk d(trusted);
         d.lock(u"org.example.Editor"_s, lockEnabled);
         d.delegate->container().store().setGloballyEnabled(masterOn);
         MenuBarContentView* panel = d.open();
-        QCOMPARE(panel->displayLabel()->text(), u"DELL U2720Q"_s);
         QCOMPARE(panel->masterSwitch()->toolTip(), u"Enable or disable all locks (Ctrl+L)"_s);
         QStringList lines;
         for (MenuActionRow* action : panel->actionRows())
@@ -314,7 +281,6 @@ private Q_SLOTS:
         QFETCH(int, apps);
         QFETCH(int, height);
         Desk d;
-        d.start();
         Pid last = 0;
         for (int i = 0; i < apps; ++i)
             last = d.launch(u"app%1"_s.arg(i, 2, 10, QChar(u'0')), u"App %1"_s.arg(i, 2, 10, QChar(u'0')));
@@ -334,33 +300,18 @@ private Q_SLOTS:
             panel->rows().last()->geometry().translated(0, -panel->list()->verticalScrollBar()->value())));
     }
 
-    // The trust line says what is so and offers to ask only while trust is missing.
-    void trustStatusLine_data() {
-        QTest::addColumn<bool>("trusted");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("granted") << true << u"Accessibility access granted"_s;
-        QTest::newRow("not granted") << false << u"Accessibility access not granted"_s;
-    }
+    // The trust line offers to ask only while trust is missing, and follows the answer.
     void trustStatusLine() {
-        QFETCH(bool, trusted);
-        QFETCH(QString, text);
-        Desk d;
-        d.backend.desk.setTrusted(trusted);
-        d.start();
+        Desk d(false);
         AccessibilityStatusRow line(d.delegate->container().accessibility());
         line.show();
-        const auto texts = [&] {
-            QStringList list;
-            for (const QLabel* label : line.findChildren<QLabel*>())
-                list << label->text();
-            return list;
-        };
-        QVERIFY(texts().contains(text));
+        const QLabel* text = line.findChildren<QLabel*>().last();
         QPushButton* grant = line.findChild<QPushButton*>();
-        QCOMPARE(grant->isVisible(), !trusted);
+        QCOMPARE(text->text(), u"Accessibility access not granted"_s);
+        QVERIFY(grant->isVisible());
         d.backend.desk.setGrantOnRequest(true);
         grant->click();
-        QVERIFY(texts().contains(u"Accessibility access granted"_s));
+        QCOMPARE(text->text(), u"Accessibility access granted"_s);
         QVERIFY(!grant->isVisible());
     }
 
@@ -380,7 +331,6 @@ private Q_SLOTS:
         if (dark)
             QApplication::setPalette(darkPalette());
         Desk d;
-        d.start();
         std::optional<Pid> front;
         if (kind != u"empty") {
             d.launch(u"XTerm"_s, u"XTerm"_s, QColor(60, 60, 60));
@@ -396,8 +346,7 @@ private Q_SLOTS:
         }
         if (kind == u"off")
             d.delegate->container().store().setGloballyEnabled(false);
-        MenuBarContentView* panel = d.open(front);
-        QVERIFY(panel);
+        d.open(front);
         QTest::qWait(150);
         QVERIFY(d.delegate->popover()->grab().save(
             u"menupanel-%1-%2.png"_s.arg(kind, dark ? u"dark"_s : u"light"_s)));
