@@ -49,7 +49,7 @@ AppDelegate::AppDelegate(PreferenceStore& defaults, DesktopBackend& backend, Sch
     , m_container(defaults, backend, scheduler)
     , m_popover(std::make_unique<PopoverHost>()) {
     makePanel = [this](const std::optional<QString>& initialSelectionBundleID) {
-        return this->makeMenuPanel(initialSelectionBundleID);
+        return makeMenuPanel(initialSelectionBundleID);
     };
     makeSettingsContent = [] {
         return placeholder(u"Kestrune Settings"_s, u"Locks, displays and the hot key will be set here."_s);

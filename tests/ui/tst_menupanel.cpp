@@ -148,7 +148,8 @@ private Q_SLOTS:
                                                           : PanelStyle::secondary(palette));
             QCOMPARE(row->lockSwitch()->tint(),
                      selected ? std::optional(PanelStyle::green(palette)) : std::nullopt);
-            QCOMPARE(row->grab().toImage().pixelColor(3, AppRow::height / 2) == PanelStyle::accent(palette),
+            QCOMPARE(row->grab().toImage().pixelColor(3, AppRow::lineHeight / 2) ==
+                         PanelStyle::accent(palette),
                      selected);
             if (row->notRunningLabel())
                 QCOMPARE(row->notRunningLabel()->palette().color(QPalette::WindowText),
@@ -295,7 +296,6 @@ private Q_SLOTS:
         QCOMPARE(d.delegate->popover()->height(), panel->sizeHint().height());
         if (apps == 0)
             return;
-        // The frontmost application, last in the list, is in view.
         QTRY_VERIFY(panel->list()->viewport()->rect().contains(
             panel->rows().last()->geometry().translated(0, -panel->list()->verticalScrollBar()->value())));
     }

@@ -29,7 +29,7 @@ AppRow::AppRow(MenuPanelModel& model, const MenuAppEntry& entry, QWidget* parent
     , m_entry(entry)
     , m_switch(new ToggleSwitch(ToggleSwitch::Size::Small))
     , m_name(new PlainButton) {
-    setFixedHeight(height);
+    setFixedHeight(lineHeight);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(6, 3, 6, 3);
     layout->setSpacing(8);
@@ -51,7 +51,7 @@ AppRow::AppRow(MenuPanelModel& model, const MenuAppEntry& entry, QWidget* parent
     if (entry.isRunning) {
         m_apply = new QPushButton;
         m_apply->setFont(PanelStyle::caption(font()));
-        m_apply->setFixedHeight(height - 6);
+        m_apply->setFixedHeight(lineHeight - 6);
         layout->addWidget(m_apply);
         connect(m_apply, &QPushButton::clicked, this,
                 [this] { m_model.applyOrUpdate(m_entry.bundleID, m_entry.isRunning); });

@@ -17,7 +17,7 @@ class AppRow : public QWidget {
 
 public:
     // Fixed, so that the list's height follows from the number of lines.
-    static constexpr int height = 24;
+    static constexpr int lineHeight = 24;
 
     AppRow(MenuPanelModel& model, const MenuAppEntry& entry, QWidget* parent = nullptr);
 

@@ -26,7 +26,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The list: lines of AppRow::height, rowSpacing apart, inside listPadding above and below (and on the
+// The list: lines of AppRow::lineHeight, rowSpacing apart, inside listPadding above and below (and on the
 // right, where the scroller lies), up to maxListHeight.
 constexpr int rowSpacing = 2;
 constexpr int listPadding = 4;
@@ -65,9 +65,8 @@ MenuBarContentView::MenuBarContentView(std::unique_ptr<MenuPanelModel> model, Lo
                                        AccessibilityManager& accessibility, About about, QWidget* parent)
     : QWidget(parent)
     , m_model(std::move(model))
-    , m_store(store)
     , m_about(std::move(about)) {
-    setFixedWidth(width);
+    setFixedWidth(panelWidth);
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(u"Kestrune"_s);
     auto* layout = new QVBoxLayout(this);
@@ -100,7 +99,6 @@ MenuBarContentView::MenuBarContentView(std::unique_ptr<MenuPanelModel> model, Lo
     m_masterSwitch = new ToggleSwitch(ToggleSwitch::Size::Regular);
     m_masterSwitch->setAccessibleName(u"Locks enabled"_s);
     m_masterSwitch->setToolTip(u"Enable or disable all locks (%1)"_s.arg(masterShortcut));
-    m_masterSwitch->setContentsMargins(0, 0, 0, 0);
     header->addWidget(m_masterSwitch, 0, Qt::AlignTop);
     connect(m_masterSwitch, &ToggleSwitch::clicked, this,
             [this](bool on) { m_model->setGloballyEnabled(on); });
@@ -162,11 +160,14 @@ MenuBarContentView::MenuBarContentView(std::unique_ptr<MenuPanelModel> model, Lo
     rebuildList();
 }
 
-MenuBarContentView::~MenuBarContentView() = default;
+MenuBarContentView::~MenuBarContentView() {
+    // The lines call the model; they go first, the model with the members.
+    qDeleteAll(m_rows);
+}
 
 int MenuBarContentView::listHeight(qsizetype count) {
     const int lines = int(std::clamp<qsizetype>(count, 1, maxListHeight));
-    return std::min(lines * (AppRow::height + rowSpacing) + 6, maxListHeight);
+    return std::min(lines * (AppRow::lineHeight + rowSpacing) - rowSpacing + 2 * listPadding, maxListHeight);
 }
 
 bool MenuBarContentView::isListDimmed() const {
@@ -212,8 +213,8 @@ void MenuBarContentView::scrollToSelection(bool animated) {
         return;
     // Only as far as needed to show the line whole, with the padding around it.
     QScrollBar* bar = m_list->verticalScrollBar();
-    const int top = int(selected - m_rows.cbegin()) * (AppRow::height + rowSpacing);
-    const int bottom = top + AppRow::height + 2 * listPadding;
+    const int top = int(selected - m_rows.cbegin()) * (AppRow::lineHeight + rowSpacing);
+    const int bottom = top + AppRow::lineHeight + 2 * listPadding;
     const int current = m_scrollAnimation->state() == QAbstractAnimation::Running
                             ? m_scrollAnimation->endValue().toInt()
                             : bar->value();

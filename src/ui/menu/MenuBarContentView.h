@@ -3,7 +3,6 @@
 #include "ui/menu/MenuPanelModel.h"
 
 #include <QList>
-#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -25,7 +24,7 @@ class MenuBarContentView : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int width = 320;
+    static constexpr int panelWidth = 320;
     static constexpr int margin = 12;
 
     // What the panel says about Kestrune itself.
@@ -63,7 +62,6 @@ private:
     void showAbout();
 
     std::unique_ptr<MenuPanelModel> m_model;
-    LockStore& m_store;
     About m_about;
     QLabel* m_displayName;
     ToggleSwitch* m_masterSwitch;
