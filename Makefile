@@ -25,13 +25,14 @@ run: deps
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
-# One window manager's X11 and end-to-end tests alone: make test-wm WM=kwin (openbox, metacity, xfwm4, kwin).
+# One window manager's X11 and end-to-end tests alone: make test-wm WM=kwin (openbox, metacity, xfwm4,
+# kwin, mutter).
 test-wm: wm-name build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) -L '^wm-$(WM)$$'
 
 wm-name:
-	@case "$(WM)" in openbox|metacity|xfwm4|kwin) ;; \
-	  *) echo "make test-wm: WM must be one of openbox, metacity, xfwm4, kwin" >&2; exit 2 ;; esac
+	@case "$(WM)" in openbox|metacity|xfwm4|kwin|mutter) ;; \
+	  *) echo "make test-wm: WM must be one of openbox, metacity, xfwm4, kwin, mutter" >&2; exit 2 ;; esac
 
 # The unit and X11 suites built with AddressSanitizer and UndefinedBehaviorSanitizer in their own tree.
 test-asan: deps

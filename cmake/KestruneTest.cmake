@@ -10,7 +10,7 @@
 # x11 and e2e subjects run once per window manager in WMS (default: openbox), as tests named
 # <subject>@<wm> carrying the label wm-<wm> too, so `ctest -L wm-kwin` runs one window manager alone and
 # a failure names the window manager it happened under.
-set(KESTRUNE_WINDOW_MANAGERS openbox metacity xfwm4 kwin)
+set(KESTRUNE_WINDOW_MANAGERS openbox metacity xfwm4 kwin mutter)
 
 function(kestrune_add_test subject)
   cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS;WMS" ${ARGN})

@@ -46,6 +46,7 @@ void DisplayMonitor::screenParametersChanged() {
         const std::function<void()> callback = m_onChange;
         callback();
     }
+    Q_EMIT displaySetChanged();
 }
 
 QStringList DisplayMonitor::identifiers() const {

@@ -25,7 +25,8 @@ public:
     // Connected, identifiable displays in the window system's order, the primary first.
     const QList<DisplayInfo>& displays() const { return m_displays; }
 
-    // Called after a screen change that added, removed or reordered displays; not for a resize.
+    // Called after a screen change that added, removed or reordered displays; not for a resize. The
+    // engine's hook; everyone else listens to displaySetChanged.
     void setOnChange(std::function<void()> callback) { m_onChange = std::move(callback); }
 
     // Rebuilds displays from the live screens; observers hear of it only when the list differs.
@@ -50,6 +51,8 @@ public:
 
 Q_SIGNALS:
     void displaysChanged();
+    // A screen change added, removed or reordered displays (after onChange); not sent for a resize.
+    void displaySetChanged();
 
 private:
     void screenParametersChanged();

@@ -125,6 +125,7 @@ private Q_SLOTS:
         Desk desk;
         DisplayMonitor monitor(desk.screens);
         QSignalSpy listSpy(&monitor, &DisplayMonitor::displaysChanged);
+        QSignalSpy setSpy(&monitor, &DisplayMonitor::displaySetChanged);
         int calls = 0;
         QStringList seenByListener;
         monitor.setOnChange([&] {
@@ -166,6 +167,7 @@ private Q_SLOTS:
         }
         QCOMPARE(listSpy.count(), listSignals);
         QCOMPARE(calls, onChangeCalls);
+        QCOMPARE(setSpy.count(), onChangeCalls);
         QCOMPARE(ids(monitor.displays()), order);
         for (const DisplayInfo& d : monitor.displays())
             QCOMPARE(QSizeF(d.width, d.height), DisplayMonitor::screenFrame(d.id, s)->size());

@@ -131,8 +131,8 @@ private Q_SLOTS:
         QCOMPARE(p.open(u"org.unknown"_s).selectedID(), std::optional(u"org.gone"_s));
     }
 
-    // Every key of the panel with Editor selected, without and with each modifier, with the master
-    // switch on and off: whether it is consumed and what it did.
+    // Every key of the panel with zeta (locked, its window moved away) selected, without and with each
+    // modifier, with the master switch on and off: whether it is consumed and what it did.
     void keys_data() {
         QTest::addColumn<quint32>("key");
         QTest::addColumn<quint32>("flags");
@@ -146,16 +146,16 @@ private Q_SLOTS:
             bool consumed;
             const char *on, *off; // the effect with the master switch on and off
         } rows[] = {
-            {"Return", Return, 0, true, "locked", ""},
-            {"keypad Enter", KeypadEnter, numericPadFlag, true, "locked", ""},
-            {"Space", Space, 0, true, "locked", ""},
-            {"R", R, 0, true, "", ""}, // no lock to re-align yet
-            {"Down", DownArrow, 0, true, "selected Editor", "selected Editor"},
-            {"Up", UpArrow, 0, true, "selected zeta", "selected zeta"},
+            {"Return", Return, 0, true, "updated", ""},
+            {"keypad Enter", KeypadEnter, numericPadFlag, true, "updated", ""},
+            {"Space", Space, 0, true, "lock off", ""},
+            {"R", R, 0, true, "moved", ""},
+            {"Down", DownArrow, 0, true, "selected Alpha", "selected Alpha"},
+            {"Up", UpArrow, 0, true, "selected Gone", "selected Gone"},
             {"Ctrl+Q", Q, commandFlag, true, "quit", "quit"},
             {"Ctrl+,", Comma, commandFlag, true, "settings", "settings"},
             {"Ctrl+L", L, commandFlag, true, "switched", "switched"},
-            {"Ctrl+R", R, commandFlag, true, "", ""},
+            {"Ctrl+R", R, commandFlag, true, "moved", ""},
             {"a letter", A, 0, false, "", ""},
             {"Ctrl+a letter", A, commandFlag, false, "", ""},
             {"Shift+Return", Return, shiftFlag, false, "", ""},
@@ -179,13 +179,17 @@ private Q_SLOTS:
         QFETCH(QString, effect);
         Panel p;
         p.store.setGloballyEnabled(enabled);
-        MenuPanelModel& m = p.open(u"org.Editor"_s); // list: Gone, zeta, Alpha, Editor
-        m.moveSelection(-1);                         // Alpha
+        MenuPanelModel& m = p.open(u"org.zeta"_s); // list: Gone, zeta, Alpha, Editor
         QCOMPARE(m.handleKey(key, flags), consumed);
         QStringList effects = p.actions;
-        if (p.store.rule(u"org.Alpha"_s, displayA))
-            effects.append(u"locked"_s);
-        if (m.selectedID() != u"org.Alpha"_s)
+        const LockRule lock = p.store.rule(u"org.zeta"_s, displayA).value();
+        if (lock.x == opened.x())
+            effects.append(u"updated"_s);
+        if (!lock.isEnabled)
+            effects.append(u"lock off"_s);
+        if (p.desk.actualFrame(p.windowOf.value(u"zeta"_s)) != opened)
+            effects.append(u"moved"_s);
+        if (m.selectedID() != u"org.zeta"_s)
             effects.append(u"selected "_s + m.selectedEntry()->name);
         if (p.store.isGloballyEnabled() != enabled)
             effects.append(u"switched"_s);

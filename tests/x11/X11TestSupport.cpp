@@ -3,12 +3,44 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QRegularExpression>
+#include <QThread>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// The windows the window manager lists as managed.
+QStringList managedWindows() {
+    QStringList ids;
+    const QString list = runTool(u"xprop"_s, {u"-root"_s, u"_NET_CLIENT_LIST"_s});
+    for (const auto& match : QRegularExpression(u"0x[0-9a-f]+"_s).globalMatch(list))
+        ids.append(match.captured());
+    return ids;
+}
+
+} // namespace
+
+TestClients::TestClients()
+    : m_managedBefore(managedWindows()) {}
+
 TestClients::~TestClients() {
+    if (m_processes.empty())
+        return;
     for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it)
         stop(it->get());
+    // X11: the server gives the next client the window ids of one that just quit, and mutter, still
+    // letting go of the old windows, may then drop the new one it has just managed. So the next test
+    // starts only once the window manager lists no window of ours.
+    const QDeadlineTimer deadline(2000);
+    while (!deadline.hasExpired()) {
+        const QStringList now = managedWindows();
+        if (std::all_of(now.cbegin(), now.cend(),
+                        [this](const QString& id) { return m_managedBefore.contains(id); }))
+            break;
+        QThread::msleep(10);
+    }
 }
 
 QProcess* TestClients::start(const QString& program, const QStringList& arguments) {

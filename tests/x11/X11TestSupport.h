@@ -12,7 +12,7 @@
 // The X clients a test starts, stopped by process id in reverse order when the test ends.
 class TestClients {
 public:
-    TestClients() = default;
+    TestClients();
     TestClients(const TestClients&) = delete;
     TestClients& operator=(const TestClients&) = delete;
     ~TestClients();
@@ -26,6 +26,7 @@ public:
     static qint32 pid(const QProcess* process) { return static_cast<qint32>(process->processId()); }
 
 private:
+    QStringList m_managedBefore; // what the window manager listed before any of these clients ran
     std::vector<std::unique_ptr<QProcess>> m_processes;
 };
 
@@ -44,8 +45,8 @@ std::optional<QRectF> measuredOuterFrame(quint64 window);
 std::optional<QRectF> clientGeometry(quint64 window);
 
 // The geometry of the window manager's outermost window around a client (the child of the root it
-// hangs under), border included. On openbox, xfwm4 and KWin that is the visible frame; metacity's
-// frame window also holds invisible resize borders around it.
+// hangs under), border included. On openbox, xfwm4 and KWin that is the visible frame; metacity's and
+// mutter's frame windows also hold invisible resize borders around it.
 std::optional<QRectF> topLevelFrameWindow(quint64 window);
 
 // The window manager the test runs under (with-xsession's KESTRUNE_TEST_WM), openbox by default.

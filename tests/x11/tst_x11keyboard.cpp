@@ -157,6 +157,46 @@ private Q_SLOTS:
         QCOMPARE(seen.size(), 3);
     }
 
+    // A hot key on a digit outlives the picker that hooked the same digit with any modifiers, however the
+    // picker went: its grab is still held (another program is refused it) and it fires. While the picker
+    // is shown, the combination chooses an option and does nothing else.
+    void hotKeyOnADigitOutlivesThePicker_data() {
+        QTest::addColumn<QString>("pressWhileShown");
+        QTest::newRow("dismissed") << QString();
+        QTest::newRow("chosen with 1") << u"1"_s;
+        QTest::newRow("chosen with the hot key's combination") << u"ctrl+alt+1"_s;
+    }
+    void hotKeyOnADigitOutlivesThePicker() {
+        QFETCH(QString, pressWhileShown);
+        X11HotKeyService service(*m_grabs);
+        int presses = 0;
+        auto hotKey = service.registerHotKey(KeyCodes::Digit1, defaultMask, [&] { ++presses; });
+        QVERIFY(hotKey);
+        X11PlacementKeyTapFactory taps(*m_grabs);
+        std::unique_ptr<PlacementKeyTap> tap;
+        QList<quint32> seen;
+        tap = taps.install({KeyCodes::Escape, KeyCodes::Digit1, KeyCodes::Digit2}, [&](quint32 code) {
+            seen.append(code);
+            tap.reset(); // the picker goes with its first key
+            return true;
+        });
+        QVERIFY(tap);
+        if (pressWhileShown.isEmpty()) {
+            tap.reset();
+        } else {
+            QVERIFY(press(pressWhileShown));
+            QTRY_COMPARE(seen, QList<quint32>{KeyCodes::Digit1});
+        }
+        settle(*m_x);
+        QCOMPARE(presses, 0);
+
+        auto otherConnection = X11Connection::open();
+        X11KeyGrabs other(*otherConnection);
+        QVERIFY(!other.grab(0x31 /* 1 */, 0x04 | 0x08, [] {}));
+        QVERIFY(press(u"ctrl+alt+1"_s));
+        QTRY_COMPARE(presses, 1);
+    }
+
     // A hook may be removed from inside its own key callback.
     void pickerHookRemovedWhileCalled() {
         X11PlacementKeyTapFactory taps(*m_grabs);

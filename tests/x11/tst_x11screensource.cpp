@@ -1,6 +1,7 @@
 // Screens of a real X server: monitors made with the xrandr tool, checked for order, names, frames,
 // identifiers and pointer position, and the change announcements a display monitor builds on.
 #include "platform/DisplayMonitor.h"
+#include "platform/Geometry.h"
 #include "platform/x11/DisplayIdentity.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11ScreenSource.h"
@@ -54,6 +55,19 @@ QStringList uuids(const ScreenSource& source) {
     return out;
 }
 
+// Each screen taken back to the root window the way window frames are: into accessibility space with
+// the screen list, then shifted by the connection's primary corner. Sorted by name.
+QStringList rootLayout(X11Connection& x, const ScreenSource& source) {
+    const QPointF origin = x.primaryOrigin();
+    QStringList out;
+    for (const Screen& s : source.screens()) {
+        const QRectF r = flipRect(s.frame, source).translated(origin);
+        out.append(u"%1 %2,%3 %4x%5"_s.arg(s.name).arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()));
+    }
+    out.sort();
+    return out;
+}
+
 } // namespace
 
 class TestX11ScreenSource : public QObject {
@@ -70,8 +84,6 @@ class TestX11ScreenSource : public QObject {
         return xrandr({u"--setmonitor"_s, name, geometry, output});
     }
 
-    std::unique_ptr<X11ScreenSource> makeSource() { return std::make_unique<X11ScreenSource>(*m_x); }
-
     // Lets every event the server has sent so far be read and announced.
     void settle() {
         xcb_connection_t* c = m_x->xcb();
@@ -79,6 +91,12 @@ class TestX11ScreenSource : public QObject {
         m_x->drain();
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
+    }
+
+    // A source reads the connection's monitors, which take in a change when its event is delivered.
+    std::unique_ptr<X11ScreenSource> makeSource() {
+        settle();
+        return std::make_unique<X11ScreenSource>(*m_x);
     }
 
 private Q_SLOTS:
@@ -252,6 +270,40 @@ private Q_SLOTS:
         QTRY_VERIFY(!monitor.isConnected(rightID));
         settle();
         QCOMPARE(calls, 3);
+    }
+
+    // The screen list and the corner that converts window frames change together: at no turn of the loop
+    // after the primary monitor moved do they disagree, or a lock applied then would land off by the shift.
+    void conversionMovesWithTheScreenList_data() {
+        QTest::addColumn<QStringList>("change");
+        QTest::addColumn<QStringList>("after");
+        QTest::newRow("another monitor becomes primary")
+            << QStringList{u"--delmonitor"_s,           u"RIGHT"_s, u"--setmonitor"_s, u"*RIGHT"_s,
+                           u"960/254x1080/286+960+0"_s, u"none"_s}
+            << QStringList{u"LEFT 0,0 960x1080"_s, u"RIGHT 960,0 960x1080"_s};
+        QTest::newRow("the primary monitor moves")
+            << QStringList{u"--delmonitor"_s,          u"LEFT"_s,  u"--setmonitor"_s, u"*LEFT"_s,
+                           u"960/254x540/143+0+540"_s, u"screen"_s}
+            << QStringList{u"LEFT 0,540 960x540"_s, u"RIGHT 960,0 960x1080"_s};
+    }
+    void conversionMovesWithTheScreenList() {
+        QFETCH(QStringList, change);
+        QFETCH(QStringList, after);
+        QVERIFY(setMonitor(u"*LEFT"_s, u"960/254x1080/286+0+0"_s, u"screen"_s));
+        QVERIFY(setMonitor(u"RIGHT"_s, u"960/254x1080/286+960+0"_s));
+        const auto source = makeSource();
+        const QStringList before{u"LEFT 0,0 960x1080"_s, u"RIGHT 960,0 960x1080"_s};
+        QCOMPARE(rootLayout(*m_x, *source), before);
+
+        QVERIFY(xrandr(change));
+        for (int turn = 0; turn < 20 && rootLayout(*m_x, *source) != after; ++turn) {
+            QVERIFY2(rootLayout(*m_x, *source) == before, qPrintable(rootLayout(*m_x, *source).join(u"; ")));
+            if (turn == 0)
+                m_x->drain(); // the change read from the socket, not yet delivered
+            else
+                QCoreApplication::processEvents();
+        }
+        QCOMPARE(rootLayout(*m_x, *source), after);
     }
 
     // A monitor whose output reports an EDID is named and identified by it.

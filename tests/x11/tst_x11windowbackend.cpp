@@ -98,9 +98,9 @@ private Q_SLOTS:
         QVERIFY(w);
         auto measured = measuredOuterFrame(w);
         QVERIFY(measured);
-        // The extents the window manager announces are the frame it draws (metacity's frame window
-        // also holds invisible resize borders, so only the announced extents count there).
-        if (testWindowManager() != "metacity"_L1)
+        // The extents the window manager announces are the frame it draws (metacity's and mutter's frame
+        // windows also hold invisible resize borders, so only the announced extents count there).
+        if (testWindowManager() != "metacity"_L1 && testWindowManager() != "mutter"_L1)
             QCOMPARE(topLevelFrameWindow(w), measured);
         if (program == "testclient"_L1)
             measured = measured->adjusted(10, 8, -10, -12); // the shadow margin is not part of the frame
@@ -118,9 +118,9 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("refusedBy");
         QTest::newRow("xlogo") << u"xlogo"_s << QRectF(120, 90, 420, 310) << QStringList{};
         QTest::newRow("xlogo at the origin") << u"xlogo"_s << QRectF(0, 0, 250, 250) << QStringList{};
-        // metacity keeps a window that fits on the screen wholly on it.
+        // metacity and mutter keep a window that fits on the screen wholly on it.
         QTest::newRow("xlogo across the right edge")
-            << u"xlogo"_s << QRectF(1800, 700, 300, 200) << QStringList{u"metacity"_s};
+            << u"xlogo"_s << QRectF(1800, 700, 300, 200) << QStringList{u"metacity"_s, u"mutter"_s};
         QTest::newRow("xterm") << u"xterm"_s << QRectF(200, 150, 500, 400) << QStringList{};
         QTest::newRow("client-side decorations")
             << u"testclient"_s << QRectF(333, 222, 444, 255) << QStringList{};
@@ -175,7 +175,12 @@ private Q_SLOTS:
             writePass(w, target);
             const auto landed = frame(w);
             times.append(timer.nsecsElapsed() / 1000);
-            QCOMPARE(landed, std::optional(target));
+            // X11: mutter carries out a few writes (2 to 3 in 40) 100 to 250 ms late, after the read's
+            // wait; a verified move writes those again.
+            if (testWindowManager() == "mutter"_L1 && landed != target)
+                QTRY_COMPARE_WITH_TIMEOUT(frame(w), std::optional(target), 2000);
+            else
+                QCOMPARE(landed, std::optional(target));
         }
         std::sort(times.begin(), times.end());
         qInfo("write pass + read back: median %lld us, max %lld us", times.at(times.size() / 2),
@@ -235,9 +240,10 @@ private Q_SLOTS:
         QTest::newRow("xterm, to its steps") << u"xterm"_s << QRectF(200, 150, 500, 400) << QStringList{};
         QTest::newRow("maximized") << u"normal,maximized"_s << QRectF(300, 200, 640, 480) << QStringList{};
         QTest::newRow("across the right edge")
-            << u"xlogo"_s << QRectF(1800, 700, 300, 200) << QStringList{u"metacity"_s};
+            << u"xlogo"_s << QRectF(1800, 700, 300, 200) << QStringList{u"metacity"_s, u"mutter"_s};
         QTest::newRow("smaller than the window manager allows")
-            << u"normal,inc"_s << QRectF(400, 300, 30, 30) << QStringList{u"kwin"_s, u"metacity"_s};
+            << u"normal,inc"_s << QRectF(400, 300, 30, 30)
+            << QStringList{u"kwin"_s, u"metacity"_s, u"mutter"_s};
     }
     void verifiedMoveTellsTheTruth() {
         QFETCH(QString, kind);
@@ -478,9 +484,10 @@ private Q_SLOTS:
                                     << QStringList{};
         QTest::newRow("steps from base") << u"normal,inc"_s << QSizeF(98, 74)
                                          << (steps ? QSizeF(94, 74) : QSizeF(98, 74)) << QStringList{};
-        // KWin and metacity give a tiny window more room than it asks for, whatever its hints allow.
-        QTest::newRow("below minimum")
-            << u"normal,inc"_s << QSizeF(3, 3) << QSizeF(10, 20) << QStringList{u"kwin"_s, u"metacity"_s};
+        // KWin, metacity and mutter give a tiny window more room than it asks for, whatever its hints
+        // allow.
+        QTest::newRow("below minimum") << u"normal,inc"_s << QSizeF(3, 3) << QSizeF(10, 20)
+                                       << QStringList{u"kwin"_s, u"metacity"_s, u"mutter"_s};
         QTest::newRow("no hints") << u"normal"_s << QSizeF(331, 418) << QSizeF(331, 418) << QStringList{};
     }
     void nearestAcceptableSizeOfRealWindows() {

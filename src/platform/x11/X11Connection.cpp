@@ -1,6 +1,6 @@
 #include "platform/x11/X11Connection.h"
 
-#include "platform/x11/PrimaryMonitor.h"
+#include "platform/x11/X11Monitors.h"
 
 #include <QMetaObject>
 #include <QPointF>
@@ -46,6 +46,8 @@ constexpr std::array<const char*, static_cast<size_t>(Atom::Count)> atomNames = 
     "_NET_MOVERESIZE_WINDOW",
     "_NET_WM_NAME",
     "UTF8_STRING",
+    "EDID",
+    "EDID_DATA",
 };
 
 } // namespace
@@ -85,9 +87,6 @@ X11Connection::X11Connection(xcb_connection_t* connection, int screenNumber)
         (version->major_version > 1 || (version->major_version == 1 && version->minor_version >= 5))) {
         m_hasRandr = true;
         m_randrFirstEvent = randr->first_event;
-        xcb_randr_select_input(m_xcb, m_root,
-                               XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE | XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE |
-                                   XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE);
     }
     selectRootEvents(XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE);
 
@@ -96,11 +95,14 @@ X11Connection::X11Connection(xcb_connection_t* connection, int screenNumber)
         readAvailable();
         deliver();
     });
+    // The first handler: a monitor change is taken in before any other part hears of the event.
+    m_monitors = std::make_unique<X11Monitors>(*this);
     // Events that arrived with the replies above are already inside xcb and would not wake the notifier.
     drain();
 }
 
 X11Connection::~X11Connection() {
+    m_monitors.reset();
     delete m_notifier;
     xcb_disconnect(m_xcb);
 }
@@ -157,12 +159,6 @@ void X11Connection::queue(xcb_generic_event_t* event) {
     if (event->response_type == 0)
         return;
     const uint8_t type = event->response_type & 0x7f;
-    if (m_hasRandr && (type == m_randrFirstEvent + XCB_RANDR_SCREEN_CHANGE_NOTIFY ||
-                       type == m_randrFirstEvent + XCB_RANDR_NOTIFY))
-        m_primaryOrigin.reset();
-    if (type == XCB_CONFIGURE_NOTIFY &&
-        reinterpret_cast<xcb_configure_notify_event_t*>(event)->window == m_root)
-        m_primaryOrigin.reset();
     if (type == XCB_DESTROY_NOTIFY)
         m_windowMasks.remove(reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window);
     m_pending.push_back(std::move(owned));
@@ -263,32 +259,7 @@ std::optional<QList<uint32_t>> X11Connection::propertyList(xcb_get_property_cook
 }
 
 QPointF X11Connection::primaryOrigin() {
-    // A monitor change may be waiting unread in the socket: take it in before trusting the cache.
-    drain();
-    if (m_primaryOrigin)
-        return *m_primaryOrigin;
-    QPointF origin;
-    if (m_hasRandr) {
-        xcb_generic_error_t* error = nullptr;
-        XcbReply<xcb_randr_get_monitors_reply_t> reply(
-            xcb_randr_get_monitors_reply(m_xcb, xcb_randr_get_monitors(m_xcb, m_root, 1), &error));
-        std::free(error);
-        if (reply) {
-            QList<QRectF> frames;
-            QList<bool> flagged;
-            for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem;
-                 xcb_randr_monitor_info_next(&it)) {
-                frames.append(QRectF(it.data->x, it.data->y, it.data->width, it.data->height));
-                flagged.append(it.data->primary != 0);
-            }
-            if (const qsizetype primary = primaryMonitorIndex(frames, flagged); primary >= 0)
-                origin = frames.at(primary).topLeft();
-        }
-        drain();
-    }
-    if (isConnected())
-        m_primaryOrigin = origin;
-    return origin;
+    return m_monitors->primaryOrigin();
 }
 
 bool X11Connection::isLocalHost(const QByteArray& machine) {

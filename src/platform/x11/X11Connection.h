@@ -17,6 +17,7 @@
 #include <vector>
 
 class QSocketNotifier;
+class X11Monitors;
 
 // Frees an xcb reply when it goes out of scope.
 struct XcbFree {
@@ -24,6 +25,16 @@ struct XcbFree {
 };
 template <typename T>
 using XcbReply = std::unique_ptr<T, XcbFree>;
+
+// Collects a reply, dropping the error of a request that failed: a vanished window or output is an
+// ordinary answer here, not something to report.
+template <typename T, typename Cookie, typename Fn>
+XcbReply<T> collectReply(xcb_connection_t* c, Cookie cookie, Fn fn) {
+    xcb_generic_error_t* error = nullptr;
+    XcbReply<T> reply(fn(c, cookie, &error));
+    std::free(error);
+    return reply;
+}
 
 // The atoms the X11 backends use, interned once per connection.
 enum class Atom {
@@ -59,6 +70,8 @@ enum class Atom {
     NetMoveresizeWindow,
     NetWmName,
     Utf8String,
+    Edid,
+    EdidData,
     Count
 };
 
@@ -79,8 +92,7 @@ public:
     xcb_window_t root() const { return m_root; }
     xcb_atom_t atom(Atom which) const { return m_atoms[static_cast<size_t>(which)]; }
     // Whether the server has RandR 1.5 or later, and the code of its first event (ScreenChangeNotify).
-    // This connection selects screen, CRTC and output changes on the root window; another selection of
-    // RandR input on the root through it replaces that mask, so select on a window of your own instead.
+    // RandR input is selected per window: select it on a window of your own.
     bool hasRandr() const { return m_hasRandr; }
     uint8_t randrFirstEvent() const { return m_randrFirstEvent; }
     // False once the server has gone away; every request then fails quietly.
@@ -115,7 +127,9 @@ public:
     // The value of a 32-bit list property (CARDINAL, WINDOW, ATOM); none when absent or of another format.
     std::optional<QList<uint32_t>> propertyList(xcb_get_property_cookie_t cookie);
 
-    // The primary monitor's top-left corner on the root window, kept until the monitors change.
+    // The monitors, one snapshot for every part of Kestrune.
+    X11Monitors& monitors() { return *m_monitors; }
+    // The primary monitor's top-left corner on the root window, from the same snapshot as the screens.
     QPointF primaryOrigin();
     // Whether this host is the one named (the WM_CLIENT_MACHINE of a window).
     static bool isLocalHost(const QByteArray& machine);
@@ -146,5 +160,5 @@ private:
     bool m_lost = false;
     uint8_t m_randrFirstEvent = 0;
     bool m_hasRandr = false;
-    std::optional<QPointF> m_primaryOrigin;
+    std::unique_ptr<X11Monitors> m_monitors;
 };

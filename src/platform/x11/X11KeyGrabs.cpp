@@ -4,6 +4,8 @@
 
 #include <xcb/xcb_keysyms.h>
 
+#include <set>
+
 namespace {
 
 constexpr uint32_t numLockKeysym = 0xff7f;
@@ -119,6 +121,7 @@ bool X11KeyGrabs::acquire(const std::vector<GrabKey>& grabs) {
 }
 
 void X11KeyGrabs::release(const std::vector<GrabKey>& grabs) {
+    std::set<xcb_keycode_t> ungrabbed;
     for (const GrabKey& grab : grabs) {
         const auto it = m_serverGrabs.find(grab);
         if (it == m_serverGrabs.end())
@@ -126,9 +129,30 @@ void X11KeyGrabs::release(const std::vector<GrabKey>& grabs) {
         if (--it->second == 0) {
             xcb_ungrab_key(m_connection.xcb(), grab.first, m_connection.root(), grab.second);
             m_serverGrabs.erase(it);
+            ungrabbed.insert(grab.first);
         }
     }
-    m_connection.flush();
+    // X11: an ungrab takes more than its own combination: with any modifiers it releases every grab of
+    // ours on the key (a hot key on a digit the picker hooked), and a single combination cuts a hole in
+    // an any-modifier grab. So what is still held on those keys is grabbed again.
+    std::vector<std::pair<GrabKey, xcb_void_cookie_t>> requests;
+    for (const auto& [grab, refs] : m_serverGrabs) {
+        if (ungrabbed.count(grab.first) != 0)
+            requests.emplace_back(grab, xcb_grab_key_checked(m_connection.xcb(), 1, m_connection.root(),
+                                                             grab.second, grab.first, XCB_GRAB_MODE_ASYNC,
+                                                             XCB_GRAB_MODE_ASYNC));
+    }
+    for (const auto& [grab, cookie] : requests) {
+        XcbReply<xcb_generic_error_t> error(xcb_request_check(m_connection.xcb(), cookie));
+        // Another program took a single combination in the moment between: it is no longer ours. A refused
+        // any-modifier grab keeps what the ungrab left of it, so it stays counted and is released later.
+        if (error && grab.second != anyModifiers)
+            m_serverGrabs.erase(grab);
+    }
+    if (requests.empty())
+        m_connection.flush();
+    else
+        m_connection.drain();
 }
 
 std::unique_ptr<X11KeyGrabs::Registration> X11KeyGrabs::grab(uint32_t keysym, uint16_t modifiers,
@@ -172,28 +196,25 @@ bool X11KeyGrabs::handleEvent(const xcb_generic_event_t* event) {
         last != m_lastRelease.end() && last->second == key->time)
         return true;
     const uint16_t state = key->state & ~uint16_t(XCB_MOD_MASK_LOCK | m_numLockMask) & 0xff;
-    std::vector<int> matching;
-    for (const auto& [id, entry] : m_entries) {
+    // One press does one thing: it goes to the newest registration it matches, so the picker, shown
+    // for a moment over a hot key on one of its digits, takes the press and the hot key does not fire.
+    std::function<void()> onPress;
+    for (auto it = m_entries.rbegin(); it != m_entries.rend() && !onPress; ++it) {
+        const Entry& entry = it->second;
         const bool codeMatches =
             std::find(entry.keycodes.begin(), entry.keycodes.end(), key->detail) != entry.keycodes.end();
         if (codeMatches && (entry.modifiers == anyModifiers || entry.modifiers == state))
-            matching.push_back(id);
+            onPress = entry.onPress;
     }
-    if (!matching.empty()) {
-        // The passive grab made the whole keyboard ours until the key goes up; give it back at once so
-        // that a window opened by the callback (the panel) can take the keyboard.
-        xcb_ungrab_keyboard(m_connection.xcb(), key->time);
-        m_connection.flush();
-    }
-    // A callback may release its own or other registrations.
-    for (int id : matching) {
-        const auto it = m_entries.find(id);
-        if (it != m_entries.end()) {
-            const auto onPress = it->second.onPress;
-            onPress();
-        }
-    }
-    return !matching.empty();
+    if (!onPress)
+        return false;
+    // The passive grab made the whole keyboard ours until the key goes up; give it back at once so that
+    // a window opened by the callback (the panel) can take the keyboard.
+    xcb_ungrab_keyboard(m_connection.xcb(), key->time);
+    m_connection.flush();
+    // A copy: the callback may release its own registration.
+    onPress();
+    return true;
 }
 
 // The keyboard changed: the same keysyms may now sit on other keys.

@@ -43,8 +43,9 @@ public:
     ~X11KeyGrabs() override;
 
     // Grabs keysym with exactly these modifiers (Shift 0x01, Control 0x04, Mod1 0x08, Mod4 0x40; Caps
-    // Lock and Num Lock ignored) or with anyModifiers. onPress runs for every press, not for auto-repeat.
-    // Null when another client holds the combination or no key of the keyboard makes the keysym.
+    // Lock and Num Lock ignored) or with anyModifiers. onPress runs for every press, not for auto-repeat;
+    // a press that several registrations match runs only the newest one's. Null when another client
+    // holds the combination or no key of the keyboard makes the keysym.
     std::unique_ptr<Registration> grab(uint32_t keysym, uint16_t modifiers, std::function<void()> onPress);
 
     // How many distinct server grabs are held now (for tests).
