@@ -17,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPropertyAnimation>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -272,6 +273,13 @@ void MenuBarContentView::showEvent(QShowEvent* event) {
 void MenuBarContentView::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     removeEventFilter(this);
+}
+
+void MenuBarContentView::paintEvent(QPaintEvent*) {
+    // The popup has no frame of its own: a hairline keeps it apart from windows of the same colour.
+    QPainter p(this);
+    p.setPen(PanelStyle::tertiary(palette()));
+    p.drawRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
 }
 
 bool MenuBarContentView::eventFilter(QObject* watched, QEvent* event) {
