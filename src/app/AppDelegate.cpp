@@ -4,8 +4,10 @@
 #include "platform/GlobalHotKey.h"
 #include "platform/KeyCodes.h"
 #include "platform/Workspace.h"
+#include "ui/menu/MenuBarContentView.h"
 #include "ui/shell/KestruneIcon.h"
 #include "ui/shell/PopoverHost.h"
+#include "ui/shell/ShortcutText.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -43,10 +45,11 @@ AppDelegate::AppDelegate(PreferenceStore& defaults, DesktopBackend& backend, Sch
                          QObject* parent)
     : QObject(parent)
     , m_backend(backend)
+    , m_scheduler(scheduler)
     , m_container(defaults, backend, scheduler)
     , m_popover(std::make_unique<PopoverHost>()) {
-    makePanel = [](const std::optional<QString>&) {
-        return placeholder(u"Kestrune"_s, u"The applications of this display will be listed here."_s);
+    makePanel = [this](const std::optional<QString>& initialSelectionBundleID) {
+        return makeMenuPanel(initialSelectionBundleID);
     };
     makeSettingsContent = [] {
         return placeholder(u"Kestrune Settings"_s, u"Locks, displays and the hot key will be set here."_s);
@@ -139,6 +142,20 @@ void AppDelegate::toggle() {
     const auto frontmost = m_backend.workspace().frontmostApplication();
     const std::optional<QString> initialSelection = frontmost ? frontmost->bundleID : std::nullopt;
     m_popover->showContent(makePanel(initialSelection), popoverAnchor());
+}
+
+QWidget* AppDelegate::makeMenuPanel(const std::optional<QString>& initialSelectionBundleID) {
+    const QPointer<AppDelegate> self(this);
+    MenuPanelModel::Actions actions{[self] {
+                                        if (self)
+                                            self->openSettings();
+                                    },
+                                    [] { QCoreApplication::quit(); }};
+    auto model = std::make_unique<MenuPanelModel>(
+        m_container.store(), m_backend.screens(), m_container.controller(), m_container.accessibility(),
+        m_backend.workspace(), m_scheduler, initialSelectionBundleID, std::move(actions));
+    return new MenuBarContentView(std::move(model), m_container.store(), m_container.accessibility(),
+                                  {QStringLiteral(KESTRUNE_VERSION), shortcutText(m_container.hotkey())});
 }
 
 void AppDelegate::openSettings() {

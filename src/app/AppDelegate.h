@@ -49,12 +49,14 @@ public:
 
 private:
     void registerHotKey();
+    QWidget* makeMenuPanel(const std::optional<QString>& initialSelectionBundleID);
     void windowWillClose();
     bool isHotKey(class QKeyEvent* event);
     QRect popoverAnchor() const;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     DesktopBackend& m_backend;
+    Scheduler& m_scheduler;
     AppContainer m_container;
     QSystemTrayIcon* m_statusItem = nullptr;
     std::unique_ptr<PopoverHost> m_popover;
