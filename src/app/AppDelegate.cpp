@@ -5,6 +5,7 @@
 #include "platform/GlobalHotKey.h"
 #include "platform/KeyCodes.h"
 #include "platform/Workspace.h"
+#include "ui/menu/MenuBarContentView.h"
 #include "ui/shell/KestruneIcon.h"
 #include "ui/settings/HotkeyRecorderRow.h"
 #include "ui/settings/SettingsView.h"
@@ -14,7 +15,6 @@
 #include <QApplication>
 #include <QCursor>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QPointer>
 #include <QScreen>
 #include <QSystemTrayIcon>
@@ -28,29 +28,17 @@ namespace {
 // open it again.
 constexpr qint64 reopenGuardMs = 300;
 
-QWidget* placeholder(const QString& title, const QString& text) {
-    auto* widget = new QWidget;
-    auto* layout = new QVBoxLayout(widget);
-    layout->setContentsMargins(16, 14, 16, 14);
-    auto* heading = new QLabel(title);
-    QFont font = heading->font();
-    font.setBold(true);
-    heading->setFont(font);
-    layout->addWidget(heading);
-    layout->addWidget(new QLabel(text));
-    return widget;
-}
-
 } // namespace
 
 AppDelegate::AppDelegate(PreferenceStore& defaults, DesktopBackend& backend, Scheduler& scheduler,
                          QObject* parent)
     : QObject(parent)
     , m_backend(backend)
+    , m_scheduler(scheduler)
     , m_container(defaults, backend, scheduler)
     , m_popover(std::make_unique<PopoverHost>()) {
-    makePanel = [](const std::optional<QString>&) {
-        return placeholder(u"Kestrune"_s, u"The applications of this display will be listed here."_s);
+    makePanel = [this](const std::optional<QString>& initialSelectionBundleID) {
+        return makeMenuPanel(initialSelectionBundleID);
     };
     makeSettingsContent = [this] { return makeSettingsView(); };
     m_popover->keyFilter = [this](QKeyEvent* event) {
@@ -162,6 +150,20 @@ void AppDelegate::toggle() {
     const auto frontmost = m_backend.workspace().frontmostApplication();
     const std::optional<QString> initialSelection = frontmost ? frontmost->bundleID : std::nullopt;
     m_popover->showContent(makePanel(initialSelection), popoverAnchor());
+}
+
+QWidget* AppDelegate::makeMenuPanel(const std::optional<QString>& initialSelectionBundleID) {
+    const QPointer<AppDelegate> self(this);
+    MenuPanelModel::Actions actions{[self] {
+                                        if (self)
+                                            self->openSettings();
+                                    },
+                                    [] { QCoreApplication::quit(); }};
+    auto model = std::make_unique<MenuPanelModel>(
+        m_container.store(), m_backend.screens(), m_container.controller(), m_container.accessibility(),
+        m_backend.workspace(), m_scheduler, initialSelectionBundleID, std::move(actions));
+    return new MenuBarContentView(std::move(model), m_container.store(), m_container.accessibility(),
+                                  {QStringLiteral(KESTRUNE_VERSION), shortcutText(m_container.hotkey())});
 }
 
 void AppDelegate::openSettings() {

@@ -60,6 +60,7 @@ private:
     };
 
     void registerHotKey();
+    QWidget* makeMenuPanel(const std::optional<QString>& initialSelectionBundleID);
     // While a new hot key is recorded, the old one lets its combination through to the settings window.
     void suspendHotKey(bool isRecording);
     QWidget* makeSettingsView();
@@ -69,6 +70,7 @@ private:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     DesktopBackend& m_backend;
+    Scheduler& m_scheduler;
     AppContainer m_container;
     QSystemTrayIcon* m_statusItem = nullptr;
     std::unique_ptr<PopoverHost> m_popover;

@@ -1,6 +1,7 @@
 #include "ui/settings/DisplayHeader.h"
 
 #include "ui/settings/SettingsStyle.h"
+#include "ui/shell/PanelStyle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -15,7 +16,7 @@ DisplayHeader::DisplayHeader(const RuleGroup& group, QWidget* parent)
     layout->setSpacing(6);
 
     auto* symbolLabel = new QLabel;
-    const QColor symbolColour = group.isConnected ? secondary(palette()) : orange(palette());
+    const QColor symbolColour = group.isConnected ? PanelStyle::secondary(palette()) : orange(palette());
     symbolLabel->setPixmap(
         symbol(group.isConnected ? Symbol::Display : Symbol::DisplayWarning, symbolColour, 16));
     layout->addWidget(symbolLabel);
@@ -30,8 +31,8 @@ DisplayHeader::DisplayHeader(const RuleGroup& group, QWidget* parent)
     if (const QString detail = group.detailText(); !detail.isEmpty()) {
         auto* label = new QLabel(detail);
         label->setTextFormat(Qt::PlainText);
-        label->setFont(caption(label->font()));
-        setTextColour(label, secondary(label->palette()));
+        label->setFont(PanelStyle::caption(label->font()));
+        setTextColour(label, PanelStyle::secondary(label->palette()));
         layout->addWidget(label);
     }
     if (!group.isConnected) {

@@ -1,6 +1,7 @@
 #include "ui/settings/FormSection.h"
 
 #include "ui/settings/SettingsStyle.h"
+#include "ui/shell/PanelStyle.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -25,7 +26,7 @@ protected:
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
         const QColor window = palette().color(QPalette::Window);
-        const QColor line = SettingsStyle::tertiary(palette());
+        const QColor line = PanelStyle::separator(palette());
         QPainterPath path;
         path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
         p.fillPath(path, window.lightnessF() < 0.5 ? window.lighter(125) : window.lighter(104));
@@ -53,10 +54,10 @@ FormSection::FormSection(const QString& title, QWidget* parent)
     m_layout->addWidget(m_box);
     if (!title.isEmpty()) {
         auto* heading = new QLabel(title);
-        QFont font = SettingsStyle::caption(heading->font());
+        QFont font = PanelStyle::caption(heading->font());
         font.setBold(true);
         heading->setFont(font);
-        SettingsStyle::setTextColour(heading, SettingsStyle::secondary(heading->palette()));
+        SettingsStyle::setTextColour(heading, PanelStyle::secondary(heading->palette()));
         heading->setContentsMargins(4, 0, 0, 0);
         setHeader(heading);
     }

@@ -2,6 +2,7 @@
 
 #include "ui/settings/HotkeyRecorderModel.h"
 #include "ui/settings/SettingsStyle.h"
+#include "ui/shell/PanelStyle.h"
 #include "ui/shell/ShortcutText.h"
 
 #include <QApplication>
@@ -31,8 +32,8 @@ HotkeyRecorderRow::HotkeyRecorderRow(HotkeyRecorderModel& recorder, HotkeySettin
     column->addLayout(row);
     m_message->setWordWrap(true);
     m_message->setTextFormat(Qt::PlainText);
-    m_message->setFont(SettingsStyle::caption(m_message->font()));
-    SettingsStyle::setTextColour(m_message, SettingsStyle::red(palette()));
+    m_message->setFont(PanelStyle::caption(m_message->font()));
+    SettingsStyle::setTextColour(m_message, PanelStyle::red(palette()));
     m_message->hide();
     column->addWidget(m_message);
 

@@ -2,6 +2,8 @@
 
 #include "ui/settings/ScrubbableField.h"
 #include "ui/settings/SettingsStyle.h"
+#include "ui/shell/PanelStyle.h"
+#include "ui/shell/ToggleSwitch.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -16,7 +18,7 @@ using Field = RuleEditorModel::Field;
 RuleEditorRow::RuleEditorRow(std::unique_ptr<RuleEditorModel> model, QWidget* parent)
     : QWidget(parent)
     , m_model(std::move(model))
-    , m_switch(new QCheckBox)
+    , m_switch(new ToggleSwitch(ToggleSwitch::Size::Small))
     , m_name(new QLabel)
     , m_apply(new QPushButton(u"Apply now"_s))
     , m_delete(new QToolButton)
@@ -35,12 +37,12 @@ RuleEditorRow::RuleEditorRow(std::unique_ptr<RuleEditorModel> model, QWidget* pa
     connect(m_switch, &QAbstractButton::clicked, m_model.get(), &RuleEditorModel::setEnabled);
     header->addWidget(m_switch);
     m_name->setTextFormat(Qt::PlainText);
-    m_name->setFont(headline(m_name->font()));
+    m_name->setFont(PanelStyle::headline(m_name->font()));
     header->addWidget(m_name, 1);
-    m_apply->setFont(caption(m_apply->font()));
+    m_apply->setFont(PanelStyle::caption(m_apply->font()));
     connect(m_apply, &QPushButton::clicked, m_model.get(), &RuleEditorModel::saveAndApply);
     header->addWidget(m_apply);
-    m_delete->setIcon(symbol(Symbol::Trash, red(palette()), 16));
+    m_delete->setIcon(symbol(Symbol::Trash, PanelStyle::red(palette()), 16));
     m_delete->setToolTip(u"Delete this lock"_s);
     m_delete->setAccessibleName(u"Delete"_s);
     connect(m_delete, &QToolButton::clicked, m_model.get(), &RuleEditorModel::remove);
@@ -59,7 +61,7 @@ RuleEditorRow::RuleEditorRow(std::unique_ptr<RuleEditorModel> model, QWidget* pa
     grid->setColumnStretch(2, 1);
     column->addWidget(m_grid);
 
-    m_cascade->setFont(callout(m_cascade->font()));
+    m_cascade->setFont(PanelStyle::subheadline(m_cascade->font()));
     m_cascade->setToolTip(
         u"Stagger 2nd, 3rd… windows from the locked position instead of stacking them exactly"_s);
     connect(m_cascade, &QCheckBox::clicked, m_model.get(), &RuleEditorModel::setCascadeWindows);
@@ -69,10 +71,10 @@ RuleEditorRow::RuleEditorRow(std::unique_ptr<RuleEditorModel> model, QWidget* pa
     note->setContentsMargins(0, 0, 0, 0);
     note->setSpacing(4);
     auto* ruler = new QLabel;
-    ruler->setPixmap(symbol(Symbol::Ruler, secondary(palette()), 12));
+    ruler->setPixmap(symbol(Symbol::Ruler, PanelStyle::secondary(palette()), 12));
     note->addWidget(ruler);
-    m_noteText->setFont(smallCaption(m_noteText->font()));
-    setTextColour(m_noteText, secondary(m_noteText->palette()));
+    m_noteText->setFont(PanelStyle::smallCaption(m_noteText->font()));
+    setTextColour(m_noteText, PanelStyle::secondary(m_noteText->palette()));
     note->addWidget(m_noteText, 1);
     m_note->setToolTip(
         u"Display resolution changed — the lock re-projects proportionally so the window still lands right"_s);
@@ -110,7 +112,7 @@ void RuleEditorRow::showValues() {
         palette.setColor(QPalette::Button, palette.color(QPalette::Highlight));
         palette.setColor(QPalette::ButtonText, palette.color(QPalette::HighlightedText));
     } else {
-        palette.setColor(QPalette::ButtonText, secondary(palette));
+        palette.setColor(QPalette::ButtonText, PanelStyle::secondary(palette));
     }
     m_apply->setPalette(palette);
     m_apply->setToolTip(m_model->applyToolTip());

@@ -1,6 +1,7 @@
 #include "ui/settings/ScrubbableField.h"
 
 #include "ui/settings/SettingsStyle.h"
+#include "ui/shell/PanelStyle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -52,14 +53,14 @@ ScrubbableField::ScrubbableField(RuleEditorModel& model, Field field, QWidget* p
     handleLayout->setContentsMargins(0, 0, 0, 0);
     handleLayout->setSpacing(4);
     auto* name = new QLabel(letter(field));
-    QFont font = caption(name->font());
+    QFont font = PanelStyle::caption(name->font());
     font.setWeight(QFont::Medium);
     name->setFont(font);
     name->setFixedWidth(16);
-    setTextColour(name, secondary(name->palette()));
+    setTextColour(name, PanelStyle::secondary(name->palette()));
     auto* arrow = new QLabel;
-    arrow->setPixmap(
-        symbol(isHorizontal() ? Symbol::ArrowsLeftRight : Symbol::ArrowsUpDown, tertiary(palette()), 11));
+    arrow->setPixmap(symbol(isHorizontal() ? Symbol::ArrowsLeftRight : Symbol::ArrowsUpDown,
+                            PanelStyle::tertiary(palette()), 11));
     for (QLabel* label : {name, arrow}) {
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
         handleLayout->addWidget(label);

@@ -9,20 +9,6 @@ namespace SettingsStyle {
 
 namespace {
 
-QFont scaled(const QFont& base, double factor) {
-    QFont font = base;
-    if (base.pointSizeF() > 0)
-        font.setPointSizeF(base.pointSizeF() * factor);
-    else
-        font.setPixelSize(std::max(1, qRound(base.pixelSize() * factor)));
-    return font;
-}
-
-QColor withAlpha(QColor colour, double alpha) {
-    colour.setAlphaF(alpha);
-    return colour;
-}
-
 bool isDark(const QPalette& palette) {
     return palette.color(QPalette::Window).lightnessF() < 0.5;
 }
@@ -77,42 +63,11 @@ void draw(QPainter& p, Symbol symbol) {
 
 } // namespace
 
-QFont headline(const QFont& base) {
-    QFont font = base;
-    font.setBold(true);
-    return font;
-}
-
-QFont callout(const QFont& base) {
-    return scaled(base, 0.92);
-}
-
-QFont caption(const QFont& base) {
-    return scaled(base, 0.85);
-}
-
-QFont smallCaption(const QFont& base) {
-    return scaled(base, 0.77);
-}
-
-QColor secondary(const QPalette& palette) {
-    return withAlpha(palette.color(QPalette::WindowText), 0.6);
-}
-
-QColor tertiary(const QPalette& palette) {
-    return withAlpha(palette.color(QPalette::WindowText), 0.4);
-}
-
 QColor orange(const QPalette& palette) {
     return isDark(palette) ? QColor(255, 159, 10) : QColor(214, 110, 0);
 }
 
-QColor red(const QPalette& palette) {
-    return isDark(palette) ? QColor(255, 69, 58) : QColor(215, 48, 39);
-}
-
 void setTextColour(QWidget* widget, const QColor& colour) {
-    // The disabled look stays the desktop's.
     QPalette palette = widget->palette();
     for (const auto group : {QPalette::Active, QPalette::Inactive}) {
         for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})

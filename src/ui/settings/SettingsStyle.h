@@ -1,31 +1,17 @@
 #pragma once
 
 #include <QColor>
-#include <QFont>
 #include <QPixmap>
 
 class QPalette;
+class QWidget;
 
-// The type, colours and symbols of the settings window, derived from the desktop's font and palette so
-// that they follow light and dark themes.
+// What the settings window draws beyond the panel's shared style: the orange of a display that is not
+// connected, text colours set on one widget, and the window's symbols.
 namespace SettingsStyle {
 
-// A lock's application name.
-QFont headline(const QFont& base);
-// The legend's keys, the cascade option and the import menu.
-QFont callout(const QFont& base);
-// Details under headings and the fields' letters.
-QFont caption(const QFont& base);
-// The auto-scale note.
-QFont smallCaption(const QFont& base);
-
-QColor secondary(const QPalette& palette);
-QColor tertiary(const QPalette& palette);
-// A display that is not connected.
 QColor orange(const QPalette& palette);
-// Deleting, and what the desktop refused.
-QColor red(const QPalette& palette);
-// Text of another strength in a widget's own palette.
+// Text of another strength in a widget's own palette; the disabled look stays the desktop's.
 void setTextColour(QWidget* widget, const QColor& colour);
 
 enum class Symbol { Display, DisplayWarning, Trash, Ruler, ArrowsLeftRight, ArrowsUpDown };

@@ -1,14 +1,14 @@
 #include "ui/settings/SettingsView.h"
 
-#include "platform/AccessibilityManager.h"
 #include "ui/settings/DisplayHeader.h"
 #include "ui/settings/FormSection.h"
 #include "ui/settings/HotkeyRecorderRow.h"
 #include "ui/settings/RuleEditorRow.h"
 #include "ui/settings/SettingsStyle.h"
+#include "ui/shell/AccessibilityStatusRow.h"
+#include "ui/shell/PanelStyle.h"
+#include "ui/shell/ToggleSwitch.h"
 
-#include <QCheckBox>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -28,18 +28,18 @@ constexpr int preferredHeight = 640;
 
 QLabel* secondaryText(const QString& text) {
     auto* label = new QLabel(text);
-    setTextColour(label, secondary(label->palette()));
+    setTextColour(label, PanelStyle::secondary(label->palette()));
     return label;
 }
 
 // A line with a text at the leading edge and a switch at the trailing one.
-QWidget* switchRow(const QString& text, const QString& toolTip, bool on, QCheckBox** switchOut) {
+QWidget* switchRow(const QString& text, const QString& toolTip, bool on, ToggleSwitch** switchOut) {
     auto* row = new QWidget;
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(new QLabel(text));
     layout->addStretch();
-    auto* toggle = new QCheckBox;
+    auto* toggle = new ToggleSwitch;
     toggle->setChecked(on);
     toggle->setAccessibleName(text);
     layout->addWidget(toggle);
@@ -71,7 +71,9 @@ SettingsView::SettingsView(const Services& services, SettingsModel::LoginItem lo
     layout->setSpacing(18);
 
     auto* permissions = new FormSection(u"Permissions"_s);
-    permissions->addRow(permissionsRow());
+    auto* status = new AccessibilityStatusRow(services.accessibility);
+    status->setToolTip(u"On Linux, access means an X11 session with a window manager Kestrune can drive"_s);
+    permissions->addRow(status);
     layout->addWidget(permissions);
     layout->addWidget(generalSection());
     layout->addWidget(shortcutsSection());
@@ -104,43 +106,19 @@ QSize SettingsView::sizeHint() const {
                  std::clamp(content.height(), smallestSize.height(), preferredHeight));
 }
 
-// Until the panel's accessibility status line can be shared, a plain one: the state and "Grant…".
-QWidget* SettingsView::permissionsRow() {
-    auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(8);
-    auto* text = new QLabel;
-    auto* grant = new QPushButton(u"Grant…"_s);
-    layout->addWidget(text);
-    layout->addWidget(grant);
-    layout->addStretch();
-    AccessibilityManager& accessibility = m_services.accessibility;
-    connect(grant, &QPushButton::clicked, &accessibility, &AccessibilityManager::requestAccess);
-    const auto show = [text, grant, &accessibility] {
-        const bool granted = accessibility.isTrusted();
-        text->setText(granted ? u"Accessibility access granted"_s : u"Accessibility access not granted"_s);
-        grant->setVisible(!granted);
-    };
-    connect(&accessibility, &AccessibilityManager::isTrustedChanged, row, show);
-    show();
-    row->setToolTip(u"On Linux, access means an X11 session with a window manager Kestrune can drive"_s);
-    return row;
-}
-
 FormSection* SettingsView::generalSection() {
     auto* section = new FormSection(u"General"_s);
-    QCheckBox* enabled = nullptr;
+    ToggleSwitch* enabled = nullptr;
     section->addRow(switchRow(u"Locks enabled"_s, u"Master switch for all locks"_s,
                               m_model.isGloballyEnabled(), &enabled));
-    connect(enabled, &QCheckBox::clicked, &m_model, &SettingsModel::setGloballyEnabled);
-    connect(&m_model, &SettingsModel::globallyEnabledChanged, enabled, &QCheckBox::setChecked);
+    connect(enabled, &ToggleSwitch::clicked, &m_model, &SettingsModel::setGloballyEnabled);
+    connect(&m_model, &SettingsModel::globallyEnabledChanged, enabled, &ToggleSwitch::setChecked);
 
-    QCheckBox* atLogin = nullptr;
+    ToggleSwitch* atLogin = nullptr;
     section->addRow(switchRow(u"Launch at login"_s, u"Start Kestrune automatically when you log in"_s,
                               m_model.launchAtLogin(), &atLogin));
-    connect(atLogin, &QCheckBox::clicked, &m_model, &SettingsModel::setLaunchAtLogin);
-    connect(&m_model, &SettingsModel::launchAtLoginChanged, atLogin, &QCheckBox::setChecked);
+    connect(atLogin, &ToggleSwitch::clicked, &m_model, &SettingsModel::setLaunchAtLogin);
+    connect(&m_model, &SettingsModel::launchAtLoginChanged, atLogin, &ToggleSwitch::setChecked);
 
     m_recorderRow = new HotkeyRecorderRow(m_recorder, m_services.hotkey);
     section->addRow(m_recorderRow);
@@ -157,9 +135,7 @@ FormSection* SettingsView::shortcutsSection() {
         text->setWordWrap(true);
         layout->addWidget(text, 1);
         auto* keys = secondaryText(line.keys);
-        QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-        font.setPointSizeF(callout(this->font()).pointSizeF());
-        keys->setFont(font);
+        keys->setFont(PanelStyle::monospacedCaption(keys->font()));
         layout->addWidget(keys);
         section->addRow(row);
     }
@@ -177,7 +153,7 @@ QWidget* SettingsView::groupHeader(const RuleGroup& group) {
     if (!candidates.isEmpty()) {
         auto* button = new QToolButton;
         button->setText(u"Import from…"_s);
-        button->setFont(callout(button->font()));
+        button->setFont(PanelStyle::subheadline(button->font()));
         button->setAutoRaise(true);
         button->setPopupMode(QToolButton::InstantPopup);
         button->setStyleSheet(u"QToolButton::menu-indicator { image: none; width: 0; }"_s); // "…" says it

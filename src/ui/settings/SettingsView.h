@@ -53,7 +53,6 @@ public:
     QSize sizeHint() const override;
 
 private:
-    QWidget* permissionsRow();
     FormSection* generalSection();
     FormSection* shortcutsSection();
     QWidget* groupHeader(const RuleGroup& group);

@@ -40,16 +40,22 @@ void PopoverHost::showContent(QWidget* content, const QRect& anchor) {
     }
     m_content = content;
     layout()->addWidget(content);
+    fitAt(anchor);
+    show();
+    // Content that fills itself in as it comes on screen has grown by now: placed again at its size.
+    fitAt(anchor);
+    raise();
+    activateWindow();
+    content->setFocus();
+}
+
+void PopoverHost::fitAt(const QRect& anchor) {
     adjustSize();
     const QScreen* screen = QGuiApplication::screenAt(anchor.center());
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(), size());
     move(placement(size(), anchor, available));
-    show();
-    raise();
-    activateWindow();
-    content->setFocus();
 }
 
 bool PopoverHost::eventFilter(QObject* watched, QEvent* event) {

@@ -34,5 +34,8 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    // Takes the content's size and goes to its place for anchor.
+    void fitAt(const QRect& anchor);
+
     QPointer<QWidget> m_content;
 };
