@@ -1,6 +1,7 @@
 // build/kestrune driven like a user on Xvfb with openbox: the hot key opens and closes the panel, the
 // panel locks and switches applications from the keyboard, a second launch brings the first one's
-// settings forward, and locks in the preference file are enforced on a freshly started application
+// settings forward, where a lock is dragged, typed and saved, a hot key recorded and locks imported from
+// another monitor; and locks in the preference file are enforced on a freshly started application
 // without any user action.
 #include "model/LockStore.h"
 #include "platform/x11/DisplayIdentity.h"
@@ -17,6 +18,9 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <xcb/xcb_keysyms.h>
+#include <xcb/xfixes.h>
 
 using namespace Qt::StringLiterals;
 
@@ -79,6 +83,76 @@ QList<bool> holdHotKey() {
     return shown;
 }
 
+// The desktop as another X client sees it: the pointer's cursor, and key grabs of its own.
+class OtherClient {
+public:
+    OtherClient()
+        : m_c(xcb_connect(nullptr, nullptr))
+        , m_root(xcb_setup_roots_iterator(xcb_get_setup(m_c)).data->root) {
+        free(xcb_xfixes_query_version_reply(m_c, xcb_xfixes_query_version(m_c, 4, 0), nullptr));
+    }
+    ~OtherClient() { xcb_disconnect(m_c); }
+
+    // Moves the pointer to p and tells whether the window under it then shows a left-right arrow (drawn
+    // wider than tall), the cursor of a settings field's handle.
+    bool leftRightArrowAt(QPointF p) {
+        xcb_warp_pointer(m_c, XCB_NONE, m_root, 0, 0, 0, 0, int16_t(p.x()), int16_t(p.y()));
+        xcb_flush(m_c);
+        QTest::qWait(40);
+        auto* image = xcb_xfixes_get_cursor_image_reply(m_c, xcb_xfixes_get_cursor_image(m_c), nullptr);
+        if (!image)
+            return false;
+        const uint32_t* pixels = xcb_xfixes_get_cursor_image_cursor_image(image);
+        QRect opaque;
+        for (int y = 0; y < image->height; ++y) {
+            for (int x = 0; x < image->width; ++x) {
+                if ((pixels[y * image->width + x] >> 24) > 0x80)
+                    opaque |= QRect(x, y, 1, 1);
+            }
+        }
+        free(image);
+        return opaque.width() > opaque.height() * 4 / 3;
+    }
+    // The first point going down from `from` where a handle's arrow shows; none within `length`.
+    std::optional<QPointF> findHandleBelow(QPointF from, double length) {
+        for (double dy = 0; dy < length; dy += 5) {
+            if (leftRightArrowAt(from + QPointF(0, dy)))
+                return from + QPointF(0, dy + 3);
+        }
+        return std::nullopt;
+    }
+    // Grabs a letter with Control, Alt and Shift as given, as another program would; false when taken.
+    bool grab(xcb_keysym_t letter, uint16_t modifiers) {
+        xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(m_c);
+        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, letter);
+        const bool grabbed =
+            codes && !xcb_request_check(m_c, xcb_grab_key_checked(m_c, 1, m_root, modifiers, codes[0],
+                                                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        free(codes);
+        xcb_key_symbols_free(symbols);
+        return grabbed;
+    }
+    void ungrabAll() {
+        xcb_ungrab_key(m_c, XCB_GRAB_ANY, m_root, XCB_MOD_MASK_ANY);
+        xcb_flush(m_c);
+    }
+
+private:
+    xcb_connection_t* m_c;
+    xcb_window_t m_root;
+};
+
+// A lock of xlogo at (410, 260, 360, 280) on a display.
+LockRule xlogoLock(const QString& displayID) {
+    LockRule rule = testLock(u"XLogo"_s, {410, 260, 360, 280}, displayID);
+    rule.appName = u"xlogo"_s;
+    return rule;
+}
+
+QRectF frameOf(const LockRule& rule) {
+    return QRectF(rule.x, rule.y, rule.width, rule.height);
+}
+
 } // namespace
 
 class TestKestrune : public QObject {
@@ -115,6 +189,37 @@ class TestKestrune : public QObject {
         const bool master = storedPreferences().value(LockStore::globalKey).toBool(true);
         state << (master ? u"master:on"_s : u"master:off"_s);
         return state.join(u' ');
+    }
+
+    void writeRules(const QList<LockRule>& rules) {
+        const QJsonObject preferences{
+            {LockStore::rulesKey,
+             QJsonObject{{u"data"_s, QString::fromLatin1(encodeRules(rules)->toBase64())}}}};
+        QDir().mkpath(QFileInfo(preferencesPath()).path());
+        QFile file(preferencesPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(preferences).toJson());
+    }
+
+    // Launches kestrune again, which shows the first one's settings; the settings window, focused.
+    quint64 openSettings() {
+        QProcess second;
+        second.setProcessEnvironment(environment());
+        second.start(QStringLiteral(KESTRUNE_BINARY), {});
+        second.waitForFinished(10000);
+        quint64 window = 0;
+        for (int i = 0; i < 100 && !window; ++i) {
+            QTest::qWait(50);
+            window = runTool(u"xdotool"_s,
+                             {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^Kestrune Settings$"_s})
+                         .split(u'\n', Qt::SkipEmptyParts)
+                         .value(0)
+                         .toULongLong();
+        }
+        if (window)
+            runQuietly(u"xdotool"_s, {u"windowactivate"_s, u"--sync"_s, QString::number(window)});
+        QTest::qWait(200);
+        return window;
     }
 
     // Starts build/kestrune and waits until it answers on its socket.
@@ -225,24 +330,7 @@ private Q_SLOTS:
 
     // A lock in the preference file is enforced on an application started afterwards.
     void storedLockIsEnforced() {
-        LockRule rule;
-        rule.id = QUuid::createUuid();
-        rule.bundleID = u"XLogo"_s;
-        rule.appName = u"xlogo"_s;
-        rule.x = 410;
-        rule.y = 260;
-        rule.width = 360;
-        rule.height = 280;
-        rule.requiredDisplayID = screenID();
-        const QJsonObject preferences{
-            {LockStore::rulesKey,
-             QJsonObject{{u"data"_s, QString::fromLatin1(encodeRules({rule})->toBase64())}}}};
-        QDir().mkpath(m_home.filePath(u"config/kestrune"_s));
-        QFile file(m_home.filePath(u"config/kestrune/preferences.json"_s));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QJsonDocument(preferences).toJson());
-        file.close();
-
+        writeRules({xlogoLock(screenID())});
         QVERIFY(startKestrune());
         TestClients clients;
         QProcess* xlogo = clients.start(u"xlogo"_s, {u"-geometry"_s, u"150x150+30+30"_s});
@@ -250,6 +338,113 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(windowOf(u"XLogo"_s) != 0, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(measuredOuterFrame(windowOf(u"XLogo"_s)).value_or(QRectF()),
                                   QRectF(410, 260, 360, 280), 5000);
+    }
+
+    // In the settings, dragging the X handle of xlogo's lock moves xlogo along; a width typed with Return
+    // resizes it; neither is stored until "Apply now" stores the frame the window has.
+    void editLockInSettings() {
+        writeRules({xlogoLock(screenID())});
+        QVERIFY(startKestrune());
+        TestClients clients;
+        QVERIFY(clients.start(u"xlogo"_s, {u"-geometry"_s, u"150x150+30+30"_s}));
+        QTRY_VERIFY_WITH_TIMEOUT(windowOf(u"XLogo"_s) != 0, 5000);
+        const auto xlogoFrame = [] { return measuredOuterFrame(windowOf(u"XLogo"_s)).value_or(QRectF()); };
+        QTRY_COMPARE_WITH_TIMEOUT(xlogoFrame(), QRectF(410, 260, 360, 280), 5000);
+        const auto settings = clientGeometry(openSettings());
+        QVERIFY(settings);
+
+        // The fields' handles start at the form's left margin: X first, W under it.
+        OtherClient other;
+        const auto x = other.findHandleBelow(settings->topLeft() + QPointF(40, 0), settings->height());
+        QVERIFY(x);
+        runQuietly(u"xdotool"_s, {u"mousedown"_s, u"1"_s});
+        for (int step = 1; step <= 6; ++step) {
+            runQuietly(u"xdotool"_s,
+                       {u"mousemove"_s, QString::number(x->x() + 5 * step), QString::number(x->y())});
+            QTest::qWait(30);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(xlogoFrame(), QRectF(440, 260, 360, 280), 5000); // followed, live
+        runQuietly(u"xdotool"_s, {u"mouseup"_s, u"1"_s});
+        QPointF below = *x;
+        while (other.leftRightArrowAt(below) && below.y() < settings->bottom())
+            below += QPointF(0, 4);
+        const auto w = other.findHandleBelow(below, 120);
+        QVERIFY(w);
+        QPointF field = *w;
+        while (other.leftRightArrowAt(field) && field.x() < settings->right())
+            field += QPointF(4, 0);
+        runQuietly(u"xdotool"_s,
+                   {u"mousemove"_s, QString::number(field.x() + 30), QString::number(field.y())});
+        runQuietly(u"xdotool"_s, {u"click"_s, u"1"_s});
+        pressKeys(u"ctrl+a 4 0 0 Return"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(xlogoFrame(), QRectF(440, 260, 400, 280), 5000);
+        QCOMPARE(frameOf(storedRules().value(0)), QRectF(410, 260, 360, 280));
+
+        pressKeys(u"shift+Tab shift+Tab shift+Tab shift+Tab space"_s); // W, Y, X, delete, "Apply now"
+        QTRY_COMPARE_WITH_TIMEOUT(frameOf(storedRules().value(0)), QRectF(440, 260, 400, 280), 5000);
+        QCOMPARE(xlogoFrame(), QRectF(440, 260, 400, 280));
+        QApplication::primaryScreen()->grabWindow(0).save(u"kestrune-settings-edited.png"_s);
+    }
+
+    // A hot key recorded in the settings replaces the old one, which another program can then take; one
+    // that another program holds is refused and the old one stays. (That program holds it with Num Lock
+    // on: had it taken the plain combination, the press would go to it instead of the settings.)
+    void recordHotKey_data() {
+        QTest::addColumn<bool>("heldElsewhere");
+        QTest::newRow("free") << false;
+        QTest::newRow("held by another program") << true;
+    }
+    void recordHotKey() {
+        QFETCH(bool, heldElsewhere);
+        OtherClient other;
+        const uint16_t ctrlShiftNumLock = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_2;
+        QVERIFY(startKestrune());
+        QVERIFY(openSettings());
+        pressKeys(u"Tab Tab Tab space"_s); // from the form to the recorder, past the two switches
+        QTRY_VERIFY_WITH_TIMEOUT(other.grab('l', XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1), 5000); // suspended
+        other.ungrabAll();
+        if (heldElsewhere)
+            QVERIFY(other.grab('k', ctrlShiftNumLock));
+        pressKeys(u"ctrl+shift+k"_s);
+        QTest::qWait(300);
+        const quint32 keyCode =
+            quint32(storedPreferences().value(u"Kestrune.hotkey.keyCode"_s).toInteger(37));
+        QCOMPARE(keyCode, heldElsewhere ? 37u : 40u);
+        // The old combination is free exactly when the new one took its place.
+        QCOMPARE(other.grab('l', XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1), !heldElsewhere);
+        other.ungrabAll();
+        pressKeys(heldElsewhere ? u"ctrl+alt+l"_s : u"ctrl+shift+k"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Kestrune"_s), 5000);
+    }
+
+    // The screen split into two monitors, xlogo's lock on the left one: "Import from…" of the right one
+    // copies it there after the confirmation.
+    void importFromAnotherMonitor() {
+        const QSize size = QApplication::primaryScreen()->geometry().size();
+        const QString half = u"%1/254x%2/286"_s.arg(size.width() / 2).arg(size.height());
+        runQuietly(u"xrandr"_s, {u"--setmonitor"_s, u"*LEFT"_s, half + u"+0+0"_s, u"screen"_s});
+        runQuietly(u"xrandr"_s,
+                   {u"--setmonitor"_s, u"RIGHT"_s, half + u"+%1+0"_s.arg(size.width() / 2), u"none"_s});
+        const auto restore = qScopeGuard([] {
+            runQuietly(u"xrandr"_s, {u"--delmonitor"_s, u"RIGHT"_s});
+            runQuietly(u"xrandr"_s, {u"--delmonitor"_s, u"LEFT"_s});
+        });
+        const auto id = [](const QString& name) {
+            return DisplayIdentity::identifier(DisplayIdentity::monitorIdentityName(name));
+        };
+        writeRules({xlogoLock(id(u"LEFT"_s))});
+        QVERIFY(startKestrune());
+        QVERIFY(openSettings());
+        // Back from the form to its last control: the right monitor's menu, the only one (the left
+        // monitor has nothing to import).
+        pressKeys(u"shift+Tab space"_s);
+        QTest::qWait(300);
+        pressKeys(u"Down Return"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Import locks"_s), 5000);
+        pressKeys(u"Return"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(storedRules().size(), 2, 5000);
+        QCOMPARE(storedRules().value(1).requiredDisplayID, id(u"RIGHT"_s));
+        QCOMPARE(frameOf(storedRules().value(1)), QRectF(410, 260, 360, 280));
     }
 
     // Without any display it says so and stops.

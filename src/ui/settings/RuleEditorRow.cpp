@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -86,6 +87,14 @@ RuleEditorRow::RuleEditorRow(std::unique_ptr<RuleEditorModel> model, QWidget* pa
 }
 
 RuleEditorRow::~RuleEditorRow() = default;
+
+QList<QWidget*> RuleEditorRow::focusOrder() const {
+    QList<QWidget*> order{m_switch, m_apply, m_delete};
+    for (ScrubbableField* field : m_fields)
+        order.append(field->textField());
+    order.append(m_cascade);
+    return order;
+}
 
 void RuleEditorRow::showRule() {
     const LockRule& rule = m_model->rule();

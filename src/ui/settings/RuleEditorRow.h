@@ -25,6 +25,8 @@ public:
     RuleEditorModel& model() { return *m_model; }
     ScrubbableField* field(RuleEditorModel::Field field) const { return m_fields[size_t(field)]; }
     QPushButton* applyButton() const { return m_apply; }
+    // What Tab visits, in the order it is laid out: switch, "Apply now", delete, X, Y, W, H, cascade.
+    QList<QWidget*> focusOrder() const;
 
 private:
     void showRule();

@@ -6,6 +6,7 @@
 #include "ui/settings/RuleEditorRow.h"
 #include "ui/settings/SettingsStyle.h"
 #include "ui/shell/AccessibilityStatusRow.h"
+#include "ui/shell/OverlayScrollBar.h"
 #include "ui/shell/PanelStyle.h"
 #include "ui/shell/ToggleSwitch.h"
 
@@ -13,7 +14,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSet>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -88,6 +88,7 @@ SettingsView::SettingsView(const Services& services, SettingsModel::LoginItem lo
     layout->addLayout(m_locksLayout);
     layout->addStretch();
     setWidget(content);
+    new OverlayScrollBar(this); // thin, over the content, and only while it scrolls
 
     connect(&m_model, &SettingsModel::groupsChanged, this, &SettingsView::showLocks);
     connect(&m_model, &SettingsModel::pendingImportChanged, this, &SettingsView::showPendingImport);
@@ -102,7 +103,7 @@ SettingsView::~SettingsView() {
 
 QSize SettingsView::sizeHint() const {
     const QSize content = widget()->sizeHint();
-    return QSize(std::max(smallestSize.width(), content.width() + verticalScrollBar()->sizeHint().width()),
+    return QSize(std::max(smallestSize.width(), content.width()),
                  std::clamp(content.height(), smallestSize.height(), preferredHeight));
 }
 
@@ -152,6 +153,7 @@ QWidget* SettingsView::groupHeader(const RuleGroup& group) {
     const QList<RuleGroup> candidates = m_model.importCandidates(group);
     if (!candidates.isEmpty()) {
         auto* button = new QToolButton;
+        button->setObjectName(u"import"_s);
         button->setText(u"Import from…"_s);
         button->setFont(PanelStyle::subheadline(button->font()));
         button->setAutoRaise(true);
@@ -215,6 +217,20 @@ void SettingsView::showLocks() {
         hideAndDelete(section);
     m_groups = std::move(sections);
     m_editors = std::move(editors);
+
+    // Tab follows the form down, however long its widgets have existed.
+    QWidget* previous = m_recorderRow->button();
+    for (const RuleGroup& group : groups) {
+        QList<QWidget*> order;
+        if (auto* import = m_groups[group.id()]->findChild<QToolButton*>(u"import"_s))
+            order.append(import);
+        for (const LockRule& rule : group.rules)
+            order.append(m_editors.value(rule.id)->focusOrder());
+        for (QWidget* next : order) {
+            QWidget::setTabOrder(previous, next);
+            previous = next;
+        }
+    }
     updateGeometry();
 }
 
