@@ -6,9 +6,9 @@
 #include "platform/KeyCodes.h"
 #include "platform/Workspace.h"
 #include "ui/menu/MenuBarContentView.h"
-#include "ui/shell/KestruneIcon.h"
 #include "ui/settings/HotkeyRecorderRow.h"
 #include "ui/settings/SettingsView.h"
+#include "ui/shell/KestruneIcon.h"
 #include "ui/shell/PopoverHost.h"
 #include "ui/shell/ShortcutText.h"
 

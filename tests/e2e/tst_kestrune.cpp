@@ -26,10 +26,16 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// The first visible window of a title; 0 when there is none.
+quint64 windowNamed(const QString& title) {
+    return runTool(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^%1$"_s.arg(title)})
+        .split(u'\n', Qt::SkipEmptyParts)
+        .value(0)
+        .toULongLong();
+}
+
 bool windowShown(const QString& title) {
-    return !runTool(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^%1$"_s.arg(title)})
-                .trimmed()
-                .isEmpty();
+    return windowNamed(title) != 0;
 }
 
 // Presses keys one after the other, named as xdotool names them and separated by spaces.
@@ -113,9 +119,12 @@ public:
         free(image);
         return opaque.width() > opaque.height() * 4 / 3;
     }
-    // The first point going down from `from` where a handle's arrow shows; none within `length`.
-    std::optional<QPointF> findHandleBelow(QPointF from, double length) {
-        for (double dy = 0; dy < length; dy += 5) {
+    // The next handle going down from `from`, past one the pointer may be on; none within `length`.
+    std::optional<QPointF> nextHandleBelow(QPointF from, double length) {
+        double dy = 0;
+        while (dy < length && leftRightArrowAt(from + QPointF(0, dy)))
+            dy += 4;
+        for (; dy < length; dy += 5) {
             if (leftRightArrowAt(from + QPointF(0, dy)))
                 return from + QPointF(0, dy + 3);
         }
@@ -141,13 +150,6 @@ private:
     xcb_connection_t* m_c;
     xcb_window_t m_root;
 };
-
-// A lock of xlogo at (410, 260, 360, 280) on a display.
-LockRule xlogoLock(const QString& displayID) {
-    LockRule rule = testLock(u"XLogo"_s, {410, 260, 360, 280}, displayID);
-    rule.appName = u"xlogo"_s;
-    return rule;
-}
 
 QRectF frameOf(const LockRule& rule) {
     return QRectF(rule.x, rule.y, rule.width, rule.height);
@@ -201,21 +203,18 @@ class TestKestrune : public QObject {
         file.write(QJsonDocument(preferences).toJson());
     }
 
-    // Launches kestrune again, which shows the first one's settings; the settings window, focused.
+    // Launches kestrune again, which shows the first one's settings; the settings window, focused, or 0.
     quint64 openSettings() {
         QProcess second;
         second.setProcessEnvironment(environment());
         second.start(QStringLiteral(KESTRUNE_BINARY), {});
-        second.waitForFinished(10000);
+        // It exits at once, successfully.
+        if (!second.waitForFinished(10000) || second.exitStatus() != QProcess::NormalExit ||
+            second.exitCode())
+            return 0;
         quint64 window = 0;
-        for (int i = 0; i < 100 && !window; ++i) {
+        for (int i = 0; i < 100 && !(window = windowNamed(u"Kestrune Settings"_s)); ++i)
             QTest::qWait(50);
-            window = runTool(u"xdotool"_s,
-                             {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"^Kestrune Settings$"_s})
-                         .split(u'\n', Qt::SkipEmptyParts)
-                         .value(0)
-                         .toULongLong();
-        }
         if (window)
             runQuietly(u"xdotool"_s, {u"windowactivate"_s, u"--sync"_s, QString::number(window)});
         QTest::qWait(200);
@@ -317,20 +316,13 @@ private Q_SLOTS:
     void secondLaunchShowsSettings() {
         QVERIFY(startKestrune());
         QVERIFY(!windowShown(u"Kestrune Settings"_s));
-        QProcess second;
-        second.setProcessEnvironment(environment());
-        second.start(QStringLiteral(KESTRUNE_BINARY), {});
-        QVERIFY(second.waitForFinished(10000));
-        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second.exitCode(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(windowShown(u"Kestrune Settings"_s), 5000); // the exact title
-        QTest::qWait(150);
+        QVERIFY(openSettings()); // the exact title
         QApplication::primaryScreen()->grabWindow(0).save(u"kestrune-settings.png"_s);
     }
 
     // A lock in the preference file is enforced on an application started afterwards.
     void storedLockIsEnforced() {
-        writeRules({xlogoLock(screenID())});
+        writeRules({testLock(u"XLogo"_s, {410, 260, 360, 280}, screenID())});
         QVERIFY(startKestrune());
         TestClients clients;
         QProcess* xlogo = clients.start(u"xlogo"_s, {u"-geometry"_s, u"150x150+30+30"_s});
@@ -343,7 +335,7 @@ private Q_SLOTS:
     // In the settings, dragging the X handle of xlogo's lock moves xlogo along; a width typed with Return
     // resizes it; neither is stored until "Apply now" stores the frame the window has.
     void editLockInSettings() {
-        writeRules({xlogoLock(screenID())});
+        writeRules({testLock(u"XLogo"_s, {410, 260, 360, 280}, screenID())});
         QVERIFY(startKestrune());
         TestClients clients;
         QVERIFY(clients.start(u"xlogo"_s, {u"-geometry"_s, u"150x150+30+30"_s}));
@@ -355,27 +347,20 @@ private Q_SLOTS:
 
         // The fields' handles start at the form's left margin: X first, W under it.
         OtherClient other;
-        const auto x = other.findHandleBelow(settings->topLeft() + QPointF(40, 0), settings->height());
+        const auto x = other.nextHandleBelow(settings->topLeft() + QPointF(40, 0), settings->height());
         QVERIFY(x);
         runQuietly(u"xdotool"_s, {u"mousedown"_s, u"1"_s});
-        for (int step = 1; step <= 6; ++step) {
-            runQuietly(u"xdotool"_s,
-                       {u"mousemove"_s, QString::number(x->x() + 5 * step), QString::number(x->y())});
-            QTest::qWait(30);
-        }
+        for (int step = 1; step <= 6; ++step)
+            runQuietly(u"xdotool"_s, {u"mousemove_relative"_s, u"5"_s, u"0"_s, u"sleep"_s, u"0.03"_s});
         QTRY_COMPARE_WITH_TIMEOUT(xlogoFrame(), QRectF(440, 260, 360, 280), 5000); // followed, live
         runQuietly(u"xdotool"_s, {u"mouseup"_s, u"1"_s});
-        QPointF below = *x;
-        while (other.leftRightArrowAt(below) && below.y() < settings->bottom())
-            below += QPointF(0, 4);
-        const auto w = other.findHandleBelow(below, 120);
+        const auto w = other.nextHandleBelow(*x, 120);
         QVERIFY(w);
         QPointF field = *w;
         while (other.leftRightArrowAt(field) && field.x() < settings->right())
             field += QPointF(4, 0);
-        runQuietly(u"xdotool"_s,
-                   {u"mousemove"_s, QString::number(field.x() + 30), QString::number(field.y())});
-        runQuietly(u"xdotool"_s, {u"click"_s, u"1"_s});
+        runQuietly(u"xdotool"_s, {u"mousemove"_s, QString::number(field.x() + 30), QString::number(field.y()),
+                                  u"click"_s, u"1"_s});
         pressKeys(u"ctrl+a 4 0 0 Return"_s);
         QTRY_COMPARE_WITH_TIMEOUT(xlogoFrame(), QRectF(440, 260, 400, 280), 5000);
         QCOMPARE(frameOf(storedRules().value(0)), QRectF(410, 260, 360, 280));
@@ -432,7 +417,7 @@ private Q_SLOTS:
         const auto id = [](const QString& name) {
             return DisplayIdentity::identifier(DisplayIdentity::monitorIdentityName(name));
         };
-        writeRules({xlogoLock(id(u"LEFT"_s))});
+        writeRules({testLock(u"XLogo"_s, {410, 260, 360, 280}, id(u"LEFT"_s))});
         QVERIFY(startKestrune());
         QVERIFY(openSettings());
         // Back from the form to its last control: the right monitor's menu, the only one (the left

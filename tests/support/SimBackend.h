@@ -17,12 +17,11 @@ public:
         std::function<void()> onPress;
         bool live = true;
     };
-    bool refuse = false;
     QList<std::pair<quint32, quint32>> heldElsewhere; // refused combinations, another program's
 
     std::unique_ptr<GlobalHotKey> registerHotKey(quint32 keyCode, quint32 mask,
                                                  std::function<void()> onPress) override {
-        if (refuse || heldElsewhere.contains(std::pair(keyCode, mask)))
+        if (heldElsewhere.contains(std::pair(keyCode, mask)))
             return nullptr;
         auto r = std::make_shared<Registration>(Registration{keyCode, mask, std::move(onPress)});
         m_all.append(r);

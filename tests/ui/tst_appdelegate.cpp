@@ -167,7 +167,7 @@ private Q_SLOTS:
     }
 
     // A new combination is registered before the old one is released; the old one no longer opens the
-    // popover. A refused combination keeps the old one, in the settings too.
+    // popover.
     void hotKeyFollowsItsSetting() {
         Shell s;
         s.start();
@@ -178,15 +178,11 @@ private Q_SLOTS:
         QCOMPARE(s.backend.hotKeyFake.live().size(), 1);
         QVERIFY(s.backend.hotKeyFake.press(40, 0x300));
         QVERIFY(s.delegate->isPopoverShown());
-
-        s.backend.hotKeyFake.refuse = true;
-        s.delegate->container().hotkey().update(37, defaultMask, u"L"_s);
-        QCOMPARE(s.backend.hotKeyFake.live(), (QList<std::pair<quint32, quint32>>{{40, 0x300}}));
-        QCOMPARE(s.delegate->container().hotkey().keyCode(), 40u);
     }
 
     // While the settings window records a hot key, the old one is released so that its own combination
-    // reaches the window; afterwards the new one (or, when another program holds it, the old one) is live.
+    // reaches the window; afterwards the new one is live, or the old one when another program holds the
+    // new one, in the settings too.
     void recordingTheHotKey_data() {
         QTest::addColumn<int>("key");
         QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
@@ -220,11 +216,11 @@ private Q_SLOTS:
         const std::pair<quint32, quint32> live =
             shown == u"Ctrl+Shift+K"_s ? std::pair(40u, 0x300u) : std::pair(KeyCodes::L, defaultMask);
         QCOMPARE(s.backend.hotKeyFake.live(), QList{live});
-        QCOMPARE(view->recorderRow()->message()->isVisibleTo(view), heldElsewhere);
-        if (heldElsewhere) {
-            QCOMPARE(view->recorderRow()->message()->text(),
-                     u"Ctrl+Shift+K is already in use by another program. The shortcut stays Ctrl+Alt+L."_s);
-        }
+        const QLabel* message = view->recorderRow()->message();
+        QCOMPARE(message->isVisibleTo(view) ? message->text() : QString(),
+                 heldElsewhere
+                     ? u"Ctrl+Shift+K is already in use by another program. The shortcut stays Ctrl+Alt+L."_s
+                     : QString());
     }
 
     // The tray icon draws at the sizes panels ask for; kestrune-icon.png is kept for review.

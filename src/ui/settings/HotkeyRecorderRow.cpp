@@ -72,6 +72,9 @@ void HotkeyRecorderRow::recordingChanged(bool isRecording) {
 
 bool HotkeyRecorderRow::eventFilter(QObject* watched, QEvent* event) {
     const auto type = event->type();
+    // Keys pressed in another window are not for the recorder, and the hot key would stay released.
+    if (type == QEvent::WindowDeactivate && watched == window())
+        m_recorder.stopRecording();
     if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride)
         return false;
     auto* widget = qobject_cast<QWidget*>(watched);

@@ -8,8 +8,9 @@ class QLabel;
 class QPushButton;
 
 // "Open menu shortcut" and a button with the hot key that records a new one: clicked, it reads "Press
-// keys…" and every key pressed in its window goes to the recorder until a combination is taken, Escape
-// or a second click. Below it, what went wrong with the last combination, when something did.
+// keys…" and every key pressed in its window goes to the recorder until a combination is taken, Escape,
+// a second click or the window losing the focus. Below it, what went wrong with the last combination,
+// when something did.
 class HotkeyRecorderRow : public QWidget {
     Q_OBJECT
 
