@@ -47,11 +47,7 @@ private:
         [&] { QTRY_VERIFY_WITH_TIMEOUT((found = m_backend->mainWindow(pid).value_or(0)) != 0, 5000); }();
         return found;
     }
-    void writePass(WindowRef w, const QRectF& r) {
-        m_backend->setPosition(w, r.topLeft());
-        m_backend->setSize(w, r.size());
-        m_backend->setPosition(w, r.topLeft());
-    }
+    void writePass(WindowRef w, const QRectF& r) { m_backend->setFrame(w, r.topLeft(), r.size()); }
     // As a verified move does it: a freshly started client may still resize itself, and a loaded machine
     // may delay the window manager past one read; up to five passes. The frame read after the last one.
     std::optional<QRectF> moveVerified(WindowRef w, const QRectF& target, QSizeF accepted) {

@@ -1,7 +1,9 @@
 #include "platform/x11/X11Connection.h"
 
 #include "platform/x11/X11Monitors.h"
+#include "platform/x11/X11WindowCache.h"
 
+#include <QAbstractEventDispatcher>
 #include <QMetaObject>
 #include <QPointF>
 #include <QSocketNotifier>
@@ -89,6 +91,10 @@ X11Connection::X11Connection(xcb_connection_t* connection, int screenNumber)
         m_randrFirstEvent = randr->first_event;
     }
     selectRootEvents(XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE);
+    m_cache = std::make_unique<X11WindowCache>(*this);
+    // What was read while the loop was busy may change while it waits.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] { m_cache->endPass(); });
 
     m_notifier = new QSocketNotifier(xcb_get_file_descriptor(m_xcb), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
@@ -103,6 +109,7 @@ X11Connection::X11Connection(xcb_connection_t* connection, int screenNumber)
 
 X11Connection::~X11Connection() {
     m_monitors.reset();
+    m_cache.reset();
     delete m_notifier;
     xcb_disconnect(m_xcb);
 }
@@ -132,7 +139,10 @@ void X11Connection::selectRootEvents(uint32_t mask) {
 void X11Connection::selectWindowEvents(xcb_window_t window, uint32_t mask) {
     // Our mask on another client's window is ours alone, one per connection: what one part selects
     // must not wipe what another selected. A vanished window gives an error we discard.
-    mask = m_windowMasks[window] |= mask;
+    uint32_t& selected = m_windowMasks[window];
+    if ((selected | mask) == selected)
+        return;
+    mask = selected |= mask;
     xcb_discard_reply(m_xcb,
                       xcb_change_window_attributes_checked(m_xcb, window, XCB_CW_EVENT_MASK, &mask).sequence);
 }
@@ -158,6 +168,7 @@ void X11Connection::queue(xcb_generic_event_t* event) {
     // Errors of requests whose result we did not ask for: a window that went away meanwhile. Nothing to do.
     if (event->response_type == 0)
         return;
+    m_cache->noteEvent(event);
     const uint8_t type = event->response_type & 0x7f;
     if (type == XCB_DESTROY_NOTIFY)
         m_windowMasks.remove(reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window);
@@ -174,20 +185,25 @@ void X11Connection::scheduleDelivery() {
 
 void X11Connection::deliver() {
     m_deliveryScheduled = false;
-    // Handlers may call back into the backends (which drain into m_pending): take the batch first.
-    const auto batch = std::exchange(m_pending, {});
-    for (const auto& event : batch) {
-        // A handler may remove itself or another: iterate over a snapshot of the ids.
-        QList<int> ids;
-        for (const auto& [id, handler] : m_handlers)
-            ids.append(id);
-        for (int id : ids) {
-            auto it = m_handlers.find(id);
-            if (it == m_handlers.end())
-                continue;
-            const EventHandler handler = it->second; // it may remove itself while it runs
-            handler(event.get());
+    // Events read while handlers run (they wait for replies) are delivered in the same turn, a few
+    // rounds at most, so that a stream of events cannot hold the loop.
+    for (int round = 0; round < 8 && !m_pending.empty(); ++round) {
+        // Handlers may call back into the backends (which drain into m_pending): take the batch first.
+        const auto batch = std::exchange(m_pending, {});
+        for (const auto& event : batch) {
+            // A handler may remove itself or another: iterate over a snapshot of the ids.
+            QList<int> ids;
+            for (const auto& [id, handler] : m_handlers)
+                ids.append(id);
+            for (int id : ids) {
+                auto it = m_handlers.find(id);
+                if (it == m_handlers.end())
+                    continue;
+                const EventHandler handler = it->second; // it may remove itself while it runs
+                handler(event.get());
+            }
         }
+        Q_EMIT eventsDelivered();
     }
     scheduleDelivery();
 }
