@@ -9,6 +9,7 @@
 #include <QSocketNotifier>
 
 #include <xcb/randr.h>
+#include <xcb/res.h>
 
 #include <poll.h>
 #include <unistd.h>
@@ -77,6 +78,8 @@ X11Connection::X11Connection(xcb_connection_t* connection, int screenNumber)
     std::array<xcb_intern_atom_cookie_t, atomNames.size()> cookies{};
     for (size_t i = 0; i < atomNames.size(); ++i)
         cookies[i] = xcb_intern_atom(m_xcb, 0, static_cast<uint16_t>(strlen(atomNames[i])), atomNames[i]);
+    // XRes tells the owners of windows without _NET_WM_PID: asked along, so no later read waits for it.
+    xcb_prefetch_extension_data(m_xcb, &xcb_res_id);
     const xcb_query_extension_reply_t* randr = xcb_get_extension_data(m_xcb, &xcb_randr_id);
     auto randrVersion = xcb_randr_query_version(m_xcb, 1, 6);
     for (size_t i = 0; i < atomNames.size(); ++i) {
@@ -205,6 +208,8 @@ void X11Connection::deliver() {
         }
         Q_EMIT eventsDelivered();
     }
+    // What was read to handle these events is not kept for whatever the next turn brings.
+    m_cache->endPass();
     scheduleDelivery();
 }
 

@@ -39,6 +39,12 @@ QList<X11WindowInfo> X11WindowCache::windows(const QList<xcb_window_t>& windows,
     }
     if (unknown.isEmpty() || !m_x.isConnected())
         return infos;
+    // An identity is kept until the window's destruction is read: selected before the window is read,
+    // so that one that exists when read reports its end.
+    if (parts & X11WindowInfo::Identity) {
+        for (xcb_window_t w : std::as_const(unknown))
+            m_x.selectWindowEvents(w, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
+    }
     const QList<X11WindowInfo> read = X11WindowInfo::readFromServer(m_x, unknown, parts);
     for (qsizetype k = 0; k < read.size(); ++k) {
         infos[unknownAt[k]] = read[k];
@@ -49,20 +55,21 @@ QList<X11WindowInfo> X11WindowCache::windows(const QList<xcb_window_t>& windows,
 
 void X11WindowCache::remember(const X11WindowInfo& info) {
     m_pass.insert(info.window, Entry{info, Clock::now()});
-    if ((info.parts & X11WindowInfo::Identity) && info.isApplicationWindow() &&
-        !m_identities.contains(info.window)) {
-        // Its destruction is what ends the record: ids are reused.
-        m_x.selectWindowEvents(info.window, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
-        X11WindowInfo identity;
-        identity.window = info.window;
-        identity.parts = X11WindowInfo::Identity;
-        identity.exists = true;
-        identity.hasClass = true;
-        identity.instance = info.instance;
-        identity.windowClass = info.windowClass;
-        identity.pid = info.pid;
-        m_identities.insert(info.window, identity);
+    if (!(info.parts & X11WindowInfo::Identity))
+        return;
+    if (!info.isApplicationWindow()) {
+        m_identities.remove(info.window);
+        return;
     }
+    X11WindowInfo identity;
+    identity.window = info.window;
+    identity.parts = X11WindowInfo::Identity;
+    identity.exists = true;
+    identity.hasClass = true;
+    identity.instance = info.instance;
+    identity.windowClass = info.windowClass;
+    identity.pid = info.pid;
+    m_identities.insert(info.window, identity);
 }
 
 QList<std::optional<QList<uint32_t>>> X11WindowCache::rootLists(const QList<xcb_atom_t>& properties) {
@@ -130,6 +137,9 @@ void X11WindowCache::noteEvent(const xcb_generic_event_t* event) {
         window = e->window;
         if (window == m_x.root()) {
             m_rootLists.remove(e->atom);
+            // X11: ids are reused: a window that was gone may be listed again as another one.
+            if (e->atom == m_x.atom(Atom::NetClientList))
+                m_pass.removeIf([](const auto& entry) { return !entry.value().info.exists; });
             if (e->atom == m_x.atom(Atom::NetSupportingWmCheck) || e->atom == m_x.atom(Atom::NetSupported))
                 m_wm.reset();
         }

@@ -16,8 +16,8 @@ class X11Connection;
 // What has been read from the server, kept for as long as it cannot have changed unseen, so that the
 // parts of Kestrune that handle one event share one round trip of replies instead of each asking again.
 //  - Within one pass of the event loop: windows' facts and the root's window lists. They are dropped
-//    when the loop next waits for input, when an event about them is read, and when we write to the
-//    window ourselves.
+//    once a batch of events has been handled, when the loop next waits for input, after 50 ms at most,
+//    when an event about them is read, and when we write to the window ourselves.
 //  - For a window's life: the identity (class and process) of an application window, which never
 //    changes; dropped when its destruction is read (the connection selects it on every window kept).
 //  - Until an event says otherwise: the running window manager (its check window, which names itself,

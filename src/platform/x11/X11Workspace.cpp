@@ -69,6 +69,8 @@ X11Workspace::X11Workspace(X11Connection& connection, QObject* parent)
     // What runs already was launched before us: take it in silently.
     const QSignalBlocker quiet(this);
     refresh();
+    // Read now rather than when the first application launches, which would wait for it to be placed.
+    m_entries.prepare();
 }
 
 X11Workspace::~X11Workspace() {
@@ -141,11 +143,8 @@ void X11Workspace::refresh() {
         if (!m_windowPids.contains(w) && !m_ignored.contains(w))
             fresh.append(w);
     }
-    // Their destruction tells us when an id listed again is another window. Selected before they are
-    // read: a window that is gone by then reads as gone, one that goes later reports it. Everything a
-    // placement needs comes in the same round trip.
-    for (xcb_window_t w : fresh)
-        m_x.selectWindowEvents(w, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
+    // Their destruction tells us when an id listed again is another window: reading an identity selects
+    // it first. Everything a placement needs comes in the same round trip.
     const QList<X11WindowInfo> infos =
         X11WindowInfo::read(m_x, fresh, X11WindowInfo::Identity | X11WindowInfo::Kind | X11WindowInfo::Frame);
 
