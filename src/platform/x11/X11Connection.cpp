@@ -142,10 +142,7 @@ void X11Connection::selectRootEvents(uint32_t mask) {
 void X11Connection::selectWindowEvents(xcb_window_t window, uint32_t mask) {
     // Our mask on another client's window is ours alone, one per connection: what one part selects
     // must not wipe what another selected. A vanished window gives an error we discard.
-    uint32_t& selected = m_windowMasks[window];
-    if ((selected | mask) == selected)
-        return;
-    mask = selected |= mask;
+    mask = m_windowMasks[window] |= mask;
     xcb_discard_reply(m_xcb,
                       xcb_change_window_attributes_checked(m_xcb, window, XCB_CW_EVENT_MASK, &mask).sequence);
 }
