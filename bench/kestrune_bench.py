@@ -7,15 +7,19 @@ timestamps each frame window's MapNotify and every ConfigureNotify, so "in place
 the window manager's frame window (border included) equals the locked frame, seen from outside.
 
 Placement is measured twice: on the machine as it is, and loaded, with one busy process pinned to each
-core for as long as the launches are measured.
+core for as long as the launches are measured. Kestrune and the peer take turns, five launches at a
+time, the other one stopped meanwhile, so that both meet the same machine while other work on it comes
+and goes.
 """
 
 import argparse
 import base64
+import contextlib
 import json
 import os
 import select
 import shutil
+import signal
 import statistics
 import subprocess
 import sys
@@ -303,19 +307,13 @@ def percentile(values, p):
     return ordered[k]
 
 
-def placement_runs(obs, runs, label, program="xlogo", cls="XLogo"):
-    latencies, moves, firsts, missed = [], [], [], 0
-    for _ in range(runs):
-        latency, moved, _, first = one_launch(obs, program=program, cls=cls)
-        moves.append(moved)
-        if first is not None:
-            firsts.append(first)
-        if latency is None:
-            missed += 1
-        else:
-            latencies.append(latency)
+def summary(launches, label):
+    """Figures of launches as one_launch reports them."""
+    latencies = [l[0] for l in launches if l[0] is not None]
+    moves = [l[1] for l in launches]
+    firsts = [l[3] for l in launches if l[3] is not None]
     result = {
-        "runs": runs, "in_place": len(latencies), "missed": missed,
+        "runs": len(launches), "in_place": len(latencies), "missed": len(launches) - len(latencies),
         "median_ms": statistics.median(latencies) if latencies else None,
         "p95_ms": percentile(latencies, 95), "max_ms": max(latencies) if latencies else None,
         "first_move_median_ms": statistics.median(firsts) if firsts else None,
@@ -329,15 +327,39 @@ def placement_runs(obs, runs, label, program="xlogo", cls="XLogo"):
     print("  %s: median %s ms (first move after %s ms), p95 %s ms, moves %s, exactly one in %s %% "
           "(%d of %d in place)" % (
               label, fmt(result["median_ms"]), fmt(result["first_move_median_ms"]), fmt(result["p95_ms"]),
-              result["moves_median"], fmt(result["one_change_percent"]), len(latencies), runs), file=sys.stderr)
+              result["moves_median"], fmt(result["one_change_percent"]), len(latencies), len(launches)),
+          file=sys.stderr)
     return result
 
 
-def placement_pair(obs, runs, label):
-    """The same launches on the machine as it is, then loaded."""
-    result = {"idle": placement_runs(obs, runs, label + ", idle")}
-    with Load():
-        result["loaded"] = placement_runs(obs, runs, label + ", loaded")
+def placement_runs(obs, runs, label, program="xlogo", cls="XLogo"):
+    return summary([one_launch(obs, program=program, cls=cls) for _ in range(runs)], label)
+
+
+def taking_turns(obs, runs, contenders, block=5):
+    """xlogo launches for each contender (name: pid) in turn, block at a time, the others stopped."""
+    launches = {name: [] for name in contenders}
+    for start in range(0, runs, block):
+        for name, pid in contenders.items():
+            for other, other_pid in contenders.items():
+                if other != name:
+                    os.kill(other_pid, signal.SIGSTOP)
+            os.kill(pid, signal.SIGCONT)
+            obs.pump(0.2)  # what it missed while stopped
+            launches[name] += [one_launch(obs) for _ in range(min(block, runs - start))]
+    for pid in contenders.values():
+        os.kill(pid, signal.SIGCONT)
+    return launches
+
+
+def placement_pair(obs, runs, contenders):
+    """The contenders' placement of xlogo on the machine as it is, then loaded."""
+    result = {name: {} for name in contenders}
+    for state in ("idle", "loaded"):
+        with Load() if state == "loaded" else contextlib.nullcontext():
+            launches = taking_turns(obs, runs, contenders)
+        for name in contenders:
+            result[name][state] = summary(launches[name], "%s, %s" % (name, state))
     return result
 
 
@@ -581,8 +603,6 @@ def main():
     peer.start(peer_rule)
     results["devilspie2"]["rule_geometry"] = peer_rule
     results["devilspie2"]["rss_after_start_mb"] = round(rss_mb(peer.process.pid), 1)
-    results["devilspie2"]["placement"] = placement_pair(obs, runs, "devilspie2")
-    peer.stop()
 
     idle_rules = [rule("XLogo", LOCKED), rule("XTerm", LOCKED), rule("KestruneBurst", BURST_BASE)]
     app = Kestrune(binary, lock_set(20, idle_rules))
@@ -590,7 +610,10 @@ def main():
     obs.wait_for(lambda: os.path.exists(os.path.join(app.env["XDG_RUNTIME_DIR"], "kestrune.socket")), 10)
     obs.pump(1.0)
     results["kestrune"]["rss_after_start_mb"] = round(rss_mb(app.process.pid), 1)
-    results["kestrune"]["placement"] = placement_pair(obs, runs, "kestrune")
+    placement = placement_pair(obs, runs, {"devilspie2": peer.process.pid, "kestrune": app.process.pid})
+    for name, figures in placement.items():
+        results[name]["placement"] = figures
+    peer.stop()
     obs.set_target("XTerm", LOCKED)
     results["kestrune"]["xterm"] = placement_runs(obs, runs, "kestrune, xterm", "xterm", "XTerm")
 
