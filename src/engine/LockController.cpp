@@ -188,9 +188,9 @@ void LockController::scheduleApply(Pid pid, const QString& bundleID, bool allowP
         it->second->cancel();
     auto task = std::make_shared<ApplyTask>();
     m_applyTasks[pid] = task;
-    // The first attempt runs at once, in the turn of the event that asked for it: a window placed before
-    // the screen is next drawn is never seen elsewhere. One asked for while an attempt is under way (its
-    // moves may wait for the window system) starts on the next turn instead of inside it.
+    // The first attempt runs at once, in the turn of the event that asked for it, so that a new window is
+    // moved before anything else is handled. One asked for while an attempt is under way (its moves may
+    // wait for the window system) starts on the next turn instead of inside it.
     if (!m_isAttempting) {
         runApplyAttempt(task, pid, bundleID, allowPicker, 0);
         return;
