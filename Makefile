@@ -42,8 +42,9 @@ test-asan: deps
 	    UBSAN_OPTIONS=$${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1} \
 	    ctest --output-on-failure -j $(JOBS) -L 'unit|x11'
 
-# Placement latency, burst, idle cost and start-up of build/kestrune against a peer, on a private X
-# server; prints a table and writes $(BUILD_DIR)/bench/results.json. Not part of `make test`.
+# Placement latency (idle and with both cores busy), burst, idle cost and start-up of build/kestrune
+# against a peer, on a private X server; prints a table and writes $(BUILD_DIR)/bench/results.json. Not
+# part of `make test`.
 bench: build
 	@scripts/install-bench-deps
 	@bench/run-bench $(BUILD_DIR)

@@ -10,6 +10,7 @@
 
 #include <QCollator>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QSet>
 
 #include <algorithm>
@@ -187,6 +188,13 @@ void LockController::scheduleApply(Pid pid, const QString& bundleID, bool allowP
         it->second->cancel();
     auto task = std::make_shared<ApplyTask>();
     m_applyTasks[pid] = task;
+    // The first attempt runs at once, in the turn of the event that asked for it, so that a new window is
+    // moved before anything else is handled. One asked for while an attempt is under way (its moves may
+    // wait for the window system) starts on the next turn instead of inside it.
+    if (!m_isAttempting) {
+        runApplyAttempt(task, pid, bundleID, allowPicker, 0);
+        return;
+    }
     const QPointer<LockController> self(this);
     task->pending = m_scheduler.schedule(Scheduler::Duration(0), [self, task, pid, bundleID, allowPicker] {
         if (self)
@@ -198,6 +206,7 @@ void LockController::runApplyAttempt(const std::shared_ptr<ApplyTask>& task, Pid
                                      bool allowPicker, int attempt) {
     if (task->cancelled)
         return;
+    const QScopedValueRollback attempting(m_isAttempting, true);
     // Rules, trust and displays are read afresh every attempt: a lock disabled, deleted or whose display
     // went away meanwhile stops the task, and an edited frame is picked up.
     const QList<LockRule> candidates = usableRules(bundleID);
@@ -205,7 +214,7 @@ void LockController::runApplyAttempt(const std::shared_ptr<ApplyTask>& task, Pid
         finishApplyTask(pid, task);
         return;
     }
-    if (m_windows.mainWindow(pid)) {
+    if (const auto window = m_windows.mainWindow(pid)) {
         if (candidates.size() >= 2) {
             if (allowPicker)
                 offerPlacement(pid, candidates);
@@ -213,8 +222,7 @@ void LockController::runApplyAttempt(const std::shared_ptr<ApplyTask>& task, Pid
             return;
         }
         const QRectF frame = targetFrame(candidates.first(), m_screens);
-        const auto window = m_windows.mainWindow(pid);
-        if (window && m_windows.setFrameVerified(frame, *window, moveRetries)) {
+        if (m_windows.setFrameVerified(frame, *window, moveRetries)) {
             rememberPlaced(pid, *window);
             finishApplyTask(pid, task, window);
             return;

@@ -72,8 +72,8 @@ public:
     void applyToRunningApps();
     void handleLaunch(const RunningApp& app);
 
-    // Starts (or restarts) the per-process task that places the main window, retrying every 150 ms up
-    // to 20 times; with several usable locks it may ask the user instead.
+    // Starts (or restarts) the per-process task that places the main window, its first attempt at once,
+    // retrying every 150 ms up to 20 times; with several usable locks it may ask the user instead.
     void scheduleApply(Pid pid, const QString& bundleID, bool allowPicker);
     // Places a second or later window of a locked application at its cascade step, at once.
     void handleWindowCreated(WindowRef window, Pid pid);
@@ -144,4 +144,5 @@ private:
     // The process the placement picker was last offered for: nothing else of it moves while it shows.
     std::optional<Pid> m_pickerPid;
     bool m_isWatching = false;
+    bool m_isAttempting = false; // an apply task's attempt is running
 };

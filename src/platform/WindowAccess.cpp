@@ -102,14 +102,9 @@ void WindowAccess::writePass(const QRectF& frame, WindowRef window) {
     const QSizeF size = frame.size();
     const bool sizeValid = std::isfinite(size.width()) && std::isfinite(size.height()) && size.width() >= 0 &&
                            size.height() >= 0;
-    // Position first so the window does not grow past a screen edge, then the size, then the position
-    // again because some windows shift when they are resized.
-    if (positionValid)
-        m_backend.setPosition(window, position);
-    if (sizeValid)
-        m_backend.setSize(window, size);
-    if (positionValid)
-        m_backend.setPosition(window, position);
+    if (positionValid || sizeValid)
+        m_backend.setFrame(window, positionValid ? std::optional(position) : std::nullopt,
+                           sizeValid ? std::optional(size) : std::nullopt);
 }
 
 bool WindowAccess::isReached(const QRectF& target, WindowRef window) const {

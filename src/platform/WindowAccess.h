@@ -33,7 +33,7 @@ public:
     bool isStandardWindow(WindowRef window) const;
     // The window's outer frame; none when its position or size cannot be read.
     std::optional<QRectF> frame(WindowRef window) const;
-    // One write pass (position, size, position again), unchecked: for live previews.
+    // One write pass of position and size, unchecked: for live previews.
     void setFrame(const QRectF& frame, WindowRef window);
     // Up to retries + 1 write passes, each read back, with a short blocking pause between them; true
     // once the window's frame is within tolerance of frame. The size is judged against the nearest size

@@ -26,6 +26,11 @@ public:
     virtual void setPosition(WindowRef window, QPointF position) = 0;
     // Sets "AXSize"; the window may refuse or round.
     virtual void setSize(WindowRef window, QSizeF size) = 0;
+    // One write pass of whichever of position and size is given. Where the two are applied one after the
+    // other (the default), the position goes first so that the window does not grow past a screen edge,
+    // then the size, then the position again because some windows shift when they are resized; a window
+    // system that applies both at once does it in one request.
+    virtual void setFrame(WindowRef window, std::optional<QPointF> position, std::optional<QSizeF> size);
     // The outer size closest to requested that the window accepts (size increments, minimum, maximum).
     virtual QSizeF nearestAcceptableSize(WindowRef window, QSizeF requested) const = 0;
     // The process owning the window; 0 when it cannot be told.

@@ -116,12 +116,16 @@ void DesktopEntryIndex::rebuild() {
     }
 }
 
-std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::find(const QString& windowClass) {
-    if (windowClass.isEmpty())
-        return std::nullopt;
+void DesktopEntryIndex::prepare() {
     // Installing or removing an application touches its folder: read them again only then.
     if (!m_built || folderStamps() != m_stamps)
         rebuild();
+}
+
+std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::find(const QString& windowClass) {
+    if (windowClass.isEmpty())
+        return std::nullopt;
+    prepare();
     if (auto it = m_byWmClass.constFind(windowClass); it != m_byWmClass.cend())
         return *it;
     if (auto it = m_byFileName.constFind(windowClass.toLower()); it != m_byFileName.cend())

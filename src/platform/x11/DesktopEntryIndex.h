@@ -19,6 +19,8 @@ public:
     };
 
     std::optional<Entry> find(const QString& windowClass);
+    // Reads the entries now unless they are read and unchanged, so that a later find() is quick.
+    void prepare();
     // The icon an entry names: the hicolor theme's scalable one drawn at 128 pixels unless a bitmap at
     // least that large exists, else its largest bitmap, else pixmaps; null if none.
     QImage loadIcon(const QString& icon) const;

@@ -1,12 +1,15 @@
 #include "platform/x11/X11Connection.h"
 
 #include "platform/x11/X11Monitors.h"
+#include "platform/x11/X11WindowCache.h"
 
+#include <QAbstractEventDispatcher>
 #include <QMetaObject>
 #include <QPointF>
 #include <QSocketNotifier>
 
 #include <xcb/randr.h>
+#include <xcb/res.h>
 
 #include <poll.h>
 #include <unistd.h>
@@ -75,6 +78,8 @@ X11Connection::X11Connection(xcb_connection_t* connection, int screenNumber)
     std::array<xcb_intern_atom_cookie_t, atomNames.size()> cookies{};
     for (size_t i = 0; i < atomNames.size(); ++i)
         cookies[i] = xcb_intern_atom(m_xcb, 0, static_cast<uint16_t>(strlen(atomNames[i])), atomNames[i]);
+    // XRes tells the owners of windows without _NET_WM_PID: asked along, so no later read waits for it.
+    xcb_prefetch_extension_data(m_xcb, &xcb_res_id);
     const xcb_query_extension_reply_t* randr = xcb_get_extension_data(m_xcb, &xcb_randr_id);
     auto randrVersion = xcb_randr_query_version(m_xcb, 1, 6);
     for (size_t i = 0; i < atomNames.size(); ++i) {
@@ -89,6 +94,10 @@ X11Connection::X11Connection(xcb_connection_t* connection, int screenNumber)
         m_randrFirstEvent = randr->first_event;
     }
     selectRootEvents(XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE);
+    m_cache = std::make_unique<X11WindowCache>(*this);
+    // What was read while the loop was busy may change while it waits.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] { m_cache->endPass(); });
 
     m_notifier = new QSocketNotifier(xcb_get_file_descriptor(m_xcb), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
@@ -103,6 +112,7 @@ X11Connection::X11Connection(xcb_connection_t* connection, int screenNumber)
 
 X11Connection::~X11Connection() {
     m_monitors.reset();
+    m_cache.reset();
     delete m_notifier;
     xcb_disconnect(m_xcb);
 }
@@ -158,6 +168,7 @@ void X11Connection::queue(xcb_generic_event_t* event) {
     // Errors of requests whose result we did not ask for: a window that went away meanwhile. Nothing to do.
     if (event->response_type == 0)
         return;
+    m_cache->noteEvent(event);
     const uint8_t type = event->response_type & 0x7f;
     if (type == XCB_DESTROY_NOTIFY)
         m_windowMasks.remove(reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window);
@@ -174,21 +185,28 @@ void X11Connection::scheduleDelivery() {
 
 void X11Connection::deliver() {
     m_deliveryScheduled = false;
-    // Handlers may call back into the backends (which drain into m_pending): take the batch first.
-    const auto batch = std::exchange(m_pending, {});
-    for (const auto& event : batch) {
-        // A handler may remove itself or another: iterate over a snapshot of the ids.
-        QList<int> ids;
-        for (const auto& [id, handler] : m_handlers)
-            ids.append(id);
-        for (int id : ids) {
-            auto it = m_handlers.find(id);
-            if (it == m_handlers.end())
-                continue;
-            const EventHandler handler = it->second; // it may remove itself while it runs
-            handler(event.get());
+    // Events read while handlers run (they wait for replies) are delivered in the same turn, a few
+    // rounds at most, so that a stream of events cannot hold the loop.
+    for (int round = 0; round < 8 && !m_pending.empty(); ++round) {
+        // Handlers may call back into the backends (which drain into m_pending): take the batch first.
+        const auto batch = std::exchange(m_pending, {});
+        for (const auto& event : batch) {
+            // A handler may remove itself or another: iterate over a snapshot of the ids.
+            QList<int> ids;
+            for (const auto& [id, handler] : m_handlers)
+                ids.append(id);
+            for (int id : ids) {
+                auto it = m_handlers.find(id);
+                if (it == m_handlers.end())
+                    continue;
+                const EventHandler handler = it->second; // it may remove itself while it runs
+                handler(event.get());
+            }
         }
+        Q_EMIT eventsDelivered();
     }
+    // What was read to handle these events is not kept for whatever the next turn brings.
+    m_cache->endPass();
     scheduleDelivery();
 }
 

@@ -18,6 +18,7 @@
 
 class QSocketNotifier;
 class X11Monitors;
+class X11WindowCache;
 
 // Frees an xcb reply when it goes out of scope.
 struct XcbFree {
@@ -76,8 +77,9 @@ enum class Atom {
 };
 
 // Kestrune's own connection to the X server, separate from the toolkit's. Events are read on the main
-// loop and handed to every registered handler, never from inside a request: a backend call that waits
-// for a reply only queues the events it meets, and they are delivered on the next turn of the loop.
+// loop and handed to every registered handler in the turn they are read, never from inside a request: a
+// backend call that waits for a reply only queues the events it meets; they are delivered once the
+// handler that made the call returns (or, for a call made outside a handler, on the next turn).
 class X11Connection : public QObject {
     Q_OBJECT
 
@@ -99,7 +101,7 @@ public:
     bool isConnected() const;
 
     // Adds an event handler; every event read from the server reaches every handler. Returns an id for
-    // removeEventHandler.
+    // removeEventHandler. eventsDelivered follows each batch, for handlers that act once per burst.
     int addEventHandler(EventHandler handler);
     void removeEventHandler(int id);
     // Adds to the events selected on the root window (the masks of all parts are combined).
@@ -129,6 +131,8 @@ public:
 
     // The monitors, one snapshot for every part of Kestrune.
     X11Monitors& monitors() { return *m_monitors; }
+    // What has been read about windows and the window manager, shared by every part of Kestrune.
+    X11WindowCache& cache() { return *m_cache; }
     // The primary monitor's top-left corner on the root window, from the same snapshot as the screens.
     QPointF primaryOrigin();
     // Whether this host is the one named (the WM_CLIENT_MACHINE of a window).
@@ -137,6 +141,8 @@ public:
 Q_SIGNALS:
     // The server closed the connection; nothing will be read from it any more.
     void connectionLost();
+    // Every handler has seen a batch of events.
+    void eventsDelivered();
 
 private:
     explicit X11Connection(xcb_connection_t* connection, int screenNumber);
@@ -161,4 +167,5 @@ private:
     uint8_t m_randrFirstEvent = 0;
     bool m_hasRandr = false;
     std::unique_ptr<X11Monitors> m_monitors;
+    std::unique_ptr<X11WindowCache> m_cache;
 };

@@ -5,8 +5,8 @@
 class X11Connection;
 
 // On X11 nothing asks the user for permission: windows can be moved whenever an EWMH window manager runs
-// on a reachable display. Each answer is checked afresh, so a window manager that is replaced, stops or
-// comes back is followed.
+// on a reachable display. The answer follows the window manager's own events, so one that is replaced,
+// stops or comes back is noticed.
 class X11TrustSource : public TrustSource {
 public:
     // connection may be null (no X display at all): never trusted then.

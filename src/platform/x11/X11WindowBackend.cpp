@@ -1,5 +1,6 @@
 #include "platform/x11/X11WindowBackend.h"
 
+#include "platform/x11/X11WindowCache.h"
 #include "platform/x11/X11WindowInfo.h"
 
 #include <QScopeGuard>
@@ -43,14 +44,6 @@ uint32_t toExtent(double value) {
     return static_cast<uint32_t>(std::clamp(std::round(value), 1.0, 32767.0));
 }
 
-QMarginsF marginsFrom(const std::optional<QList<uint32_t>>& values) {
-    // Extents are CARDINAL[4] left, right, top, bottom; anything else reads as no extents.
-    if (!values || values->size() < 4)
-        return {};
-    auto v = [&](int i) { return static_cast<double>(std::min<uint32_t>(values->at(i), 10000)); };
-    return QMarginsF(v(0), v(2), v(1), v(3));
-}
-
 bool near(double a, double b) {
     return std::abs(a - b) <= 1.0;
 }
@@ -74,23 +67,17 @@ X11WindowBackend::X11WindowBackend(X11Connection& connection)
     : m_x(connection) {}
 
 QList<xcb_window_t> X11WindowBackend::windowsTopmostFirst(Pid pid, xcb_window_t* active) const {
-    auto stackingCookie =
-        m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetClientListStacking), XCB_ATOM_WINDOW, 1u << 16);
-    auto clientsCookie =
-        m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetClientList), XCB_ATOM_WINDOW, 1u << 16);
-    auto activeCookie = m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetActiveWindow), XCB_ATOM_WINDOW, 1);
-    auto stacking = m_x.propertyList(stackingCookie);
-    const auto clients = m_x.propertyList(clientsCookie);
-    const auto activeList = m_x.propertyList(activeCookie);
+    const auto lists =
+        m_x.cache().rootLists({m_x.atom(Atom::NetClientListStacking), m_x.atom(Atom::NetClientList),
+                               m_x.atom(Atom::NetActiveWindow)});
     // X11: a window manager that keeps no stacking list still lists its clients, oldest first.
-    if (!stacking)
-        stacking = clients;
+    const auto stacking = lists[0] ? lists[0] : lists[1];
     if (active)
-        *active = activeList && !activeList->isEmpty() ? activeList->first() : XCB_NONE;
+        *active = lists[2] ? lists[2]->value(0, XCB_NONE) : XCB_NONE;
     QList<xcb_window_t> found;
     if (!stacking)
         return found;
-    for (const X11WindowInfo& info : X11WindowInfo::read(m_x, *stacking)) {
+    for (const X11WindowInfo& info : X11WindowInfo::read(m_x, *stacking, X11WindowInfo::Identity)) {
         if (info.isApplicationWindow() && info.pid == pid)
             found.prepend(info.window); // the stacking list runs bottom to top
     }
@@ -119,7 +106,7 @@ std::optional<QList<WindowRef>> X11WindowBackend::windows(Pid pid) const {
 std::optional<QString> X11WindowBackend::subrole(WindowRef window) const {
     if (!isValidWindow(window))
         return std::nullopt;
-    const auto infos = X11WindowInfo::read(m_x, {static_cast<xcb_window_t>(window)});
+    const auto infos = X11WindowInfo::read(m_x, {static_cast<xcb_window_t>(window)}, X11WindowInfo::Kind);
     if (!infos.first().exists)
         return std::nullopt;
     return infos.first().subrole(m_x);
@@ -128,61 +115,28 @@ std::optional<QString> X11WindowBackend::subrole(WindowRef window) const {
 Pid X11WindowBackend::pid(WindowRef window) const {
     if (!isValidWindow(window))
         return 0;
-    return X11WindowInfo::read(m_x, {static_cast<xcb_window_t>(window)}).first().pid;
+    return X11WindowInfo::read(m_x, {static_cast<xcb_window_t>(window)}, X11WindowInfo::Identity).first().pid;
 }
 
-std::optional<X11WindowBackend::Frame> X11WindowBackend::readFrame(xcb_window_t window,
-                                                                   bool withWmFacts) const {
-    xcb_connection_t* c = m_x.xcb();
-    auto geometryCookie = xcb_get_geometry(c, window);
-    auto translateCookie = xcb_translate_coordinates(c, window, m_x.root(), 0, 0);
-    auto decorCookie = m_x.requestProperty(window, m_x.atom(Atom::NetFrameExtents), XCB_ATOM_CARDINAL, 4);
-    auto shadowCookie = m_x.requestProperty(window, m_x.atom(Atom::GtkFrameExtents), XCB_ATOM_CARDINAL, 4);
-    xcb_get_property_cookie_t stateCookie{}, supportedCookie{}, checkCookie{};
-    if (withWmFacts) {
-        stateCookie = m_x.requestProperty(window, m_x.atom(Atom::NetWmState), XCB_ATOM_ATOM);
-        supportedCookie = m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetSupported), XCB_ATOM_ATOM, 4096);
-        checkCookie =
-            m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetSupportingWmCheck), XCB_ATOM_WINDOW, 1);
-    }
-
-    xcb_generic_error_t* error = nullptr;
-    XcbReply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, &error));
-    std::free(std::exchange(error, nullptr));
-    XcbReply<xcb_translate_coordinates_reply_t> origin(
-        xcb_translate_coordinates_reply(c, translateCookie, &error));
-    std::free(error);
-    Frame frame;
-    frame.decor = marginsFrom(m_x.propertyList(decorCookie));
-    frame.shadow = marginsFrom(m_x.propertyList(shadowCookie));
-    if (withWmFacts) {
-        frame.states = m_x.propertyList(stateCookie).value_or(QList<uint32_t>{});
-        const auto supported = m_x.propertyList(supportedCookie).value_or(QList<uint32_t>{});
-        frame.stateSupported = supported.contains(m_x.atom(Atom::NetWmState));
-        frame.moveResizeSupported = supported.contains(m_x.atom(Atom::NetMoveresizeWindow));
-        frame.wmCheck = m_x.propertyList(checkCookie).value_or(QList<uint32_t>{}).value(0, XCB_NONE);
-        // X11: metacity, xfwm4, KWin: leave _NET_SUPPORTED on the root when they exit; a message to a
-        // window manager that is gone moves nothing. Only a check window that names itself proves one runs.
-        const auto self = frame.wmCheck == XCB_NONE
-                              ? std::nullopt
-                              : m_x.propertyList(m_x.requestProperty(
-                                    frame.wmCheck, m_x.atom(Atom::NetSupportingWmCheck), XCB_ATOM_WINDOW, 1));
-        if (!self || self->value(0, XCB_NONE) != frame.wmCheck) {
-            frame.wmCheck = XCB_NONE;
-            frame.stateSupported = false;
-            frame.moveResizeSupported = false;
-        }
-    }
-    m_x.drain();
-    if (!geometry || !origin)
+std::optional<X11WindowBackend::Frame> X11WindowBackend::readFrame(xcb_window_t window, bool fresh) const {
+    if (fresh)
+        m_x.cache().forget(window);
+    const X11WindowInfo info =
+        X11WindowInfo::read(m_x, {window}, X11WindowInfo::Kind | X11WindowInfo::Frame).first();
+    if (!info.exists || !info.hasGeometry)
         return std::nullopt;
-
-    const double bw = geometry->border_width;
-    const QMarginsF& d = frame.decor;
-    const QMarginsF& s = frame.shadow;
-    frame.outer = QRectF(origin->dst_x - bw - d.left() + s.left(), origin->dst_y - bw - d.top() + s.top(),
-                         geometry->width + d.left() + d.right() - s.left() - s.right(),
-                         geometry->height + d.top() + d.bottom() - s.top() - s.bottom());
+    const X11WindowCache::WindowManager wm = m_x.cache().windowManager();
+    Frame frame;
+    frame.outer = info.outer;
+    frame.decor = info.decor;
+    frame.shadow = info.shadow;
+    frame.states = info.states;
+    frame.sizeHints = info.sizeHints;
+    // X11: metacity, xfwm4, KWin: leave _NET_SUPPORTED on the root when they exit; a message to a window
+    // manager that is gone moves nothing. Only a check window that names itself proves one runs.
+    frame.stateSupported = wm.supports(m_x.atom(Atom::NetWmState));
+    frame.moveResizeSupported = wm.supports(m_x.atom(Atom::NetMoveresizeWindow));
+    frame.wmName = wm.name;
     return frame;
 }
 
@@ -198,7 +152,7 @@ std::optional<QRectF> X11WindowBackend::settledFrame(xcb_window_t window) const 
     Pending expected = *pending;
     m_pending.erase(pending);
     // X11: the window manager carries out a request asynchronously (openbox: 2-4 ms) and a refused one
-    // produces no event at all. Re-read as the window's events come in, until it matches or time is up.
+    // produces no event at all. Read when the window's events come in, until it matches or time is up.
     const auto concernsWindow = [window](const xcb_generic_event_t* event) {
         switch (event->response_type & 0x7f) {
         case XCB_CONFIGURE_NOTIFY:
@@ -213,11 +167,15 @@ std::optional<QRectF> X11WindowBackend::settledFrame(xcb_window_t window) const 
             return false;
         }
     };
+    // A write that changes the frame is answered by an event: a read before it would only find the old
+    // frame. One already in is not waited for.
+    if (expected.expectsChange)
+        m_x.waitForEvent(concernsWindow, expected.deadline, expected.since);
     // A window taken out of the maximized state for these writes that is back in it will not take them.
     const bool leftState = m_attempts.value(window).leftState;
     for (;;) {
         const quint64 since = m_x.eventCount();
-        const auto frame = readFrame(window, leftState);
+        const auto frame = readFrame(window, true);
         if (!frame)
             return std::nullopt;
         const QRectF& r = frame->outer;
@@ -229,7 +187,7 @@ std::optional<QRectF> X11WindowBackend::settledFrame(xcb_window_t window) const 
             return r;
         if (Clock::now() < expected.deadline && m_x.waitForEvent(concernsWindow, expected.deadline, since))
             continue;
-        const auto last = readFrame(window);
+        const auto last = readFrame(window, true);
         if (!last)
             return std::nullopt;
         // X11: KWin: ignores every move and resize of a quick-tiled window (one dragged to a screen edge),
@@ -277,6 +235,18 @@ void X11WindowBackend::setPosition(WindowRef window, QPointF position) {
 void X11WindowBackend::setSize(WindowRef window, QSizeF size) {
     if (isValidWindow(window) && std::isfinite(size.width()) && std::isfinite(size.height()))
         moveResize(static_cast<xcb_window_t>(window), std::nullopt, size);
+}
+
+void X11WindowBackend::setFrame(WindowRef window, std::optional<QPointF> position,
+                                std::optional<QSizeF> size) {
+    // X applies both at once: one request, and the window changes once.
+    if (position && !(std::isfinite(position->x()) && std::isfinite(position->y())))
+        position.reset();
+    if (size && !(std::isfinite(size->width()) && std::isfinite(size->height())))
+        size.reset();
+    if (isValidWindow(window) && (position || size))
+        moveResize(static_cast<xcb_window_t>(window),
+                   position ? std::optional(*position + m_x.primaryOrigin()) : std::nullopt, size);
 }
 
 bool X11WindowBackend::isConstrained(const Frame& frame) const {
@@ -331,7 +301,7 @@ std::optional<X11WindowBackend::Frame> X11WindowBackend::leaveMaximizedState(xcb
 
 void X11WindowBackend::moveResize(xcb_window_t window, std::optional<QPointF> position,
                                   std::optional<QSizeF> size) const {
-    auto frame = readFrame(window, true);
+    auto frame = readFrame(window);
     if (!frame)
         return;
     // Our own mask on the window: its configure and property changes tell when a write has landed.
@@ -389,6 +359,8 @@ void X11WindowBackend::moveResize(xcb_window_t window, std::optional<QPointF> po
                           xcb_configure_window_checked(m_x.xcb(), window, mask, values.constData()).sequence);
     }
     m_x.flush();
+    // What we knew of the window is what we just asked to change.
+    m_x.cache().forget(window);
 
     // Writes that were never read back (a live preview) leave entries behind: drop the old ones.
     const auto now = Clock::now();
@@ -396,16 +368,24 @@ void X11WindowBackend::moveResize(xcb_window_t window, std::optional<QPointF> po
     const bool first = !m_pending.contains(window);
     Pending& pending = m_pending[window];
     pending.deadline = now + settleTimeout;
+    pending.since = m_x.eventCount();
     if (first && !constrained && !attempts.leftQuickTiling && frame->moveResizeSupported &&
-        windowManagerName(frame->wmCheck) == "KWin")
+        frame->wmName == "KWin")
         pending.before = frame->outer;
     if (position)
         pending.position = QPointF(x + s.left(), y + s.top());
     if (size) {
-        const QSizeF accepted = acceptableClientSize(window, QSizeF(width, height));
+        const QSizeF accepted = acceptableClientSize(*frame, QSizeF(width, height));
         pending.size = QSizeF(accepted.width() + d.left() + d.right() - s.left() - s.right(),
                               accepted.height() + d.top() + d.bottom() - s.top() - s.bottom());
     }
+    // Nothing to wait for when the window is already where these writes put it.
+    const QRectF& was = frame->outer;
+    pending.expectsChange |=
+        (pending.position &&
+         !(near(was.x(), pending.position->x()) && near(was.y(), pending.position->y()))) ||
+        (pending.size &&
+         !(near(was.width(), pending.size->width()) && near(was.height(), pending.size->height())));
 }
 
 X11WindowBackend::Attempts* X11WindowBackend::attemptsOn(xcb_window_t window, bool create) const {
@@ -446,19 +426,6 @@ QSizeF X11WindowBackend::constrainToSizeHints(const QList<uint32_t>& hints, QSiz
                   constrain(std::round(client.height()), 6, 8, 10, 16));
 }
 
-const QByteArray& X11WindowBackend::windowManagerName(xcb_window_t check) const {
-    if (check != m_wmCheckWindow) {
-        m_wmCheckWindow = check;
-        m_wmName.clear();
-        if (check != XCB_NONE) {
-            auto nameCookie =
-                m_x.requestProperty(check, m_x.atom(Atom::NetWmName), m_x.atom(Atom::Utf8String), 64);
-            m_wmName = m_x.propertyReply(nameCookie).value_or(QByteArray());
-        }
-    }
-    return m_wmName;
-}
-
 bool X11WindowBackend::leaveQuickTiling(xcb_window_t window) const {
     const xcb_atom_t vert = m_x.atom(Atom::NetWmStateMaximizedVert);
     const auto maximizedVertically = [&] {
@@ -488,31 +455,23 @@ bool X11WindowBackend::leaveQuickTiling(xcb_window_t window) const {
     return true;
 }
 
-QSizeF X11WindowBackend::acceptableClientSize(xcb_window_t window, QSizeF client) const {
-    auto cookie = m_x.requestProperty(window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 18);
-    auto checkCookie =
-        m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetSupportingWmCheck), XCB_ATOM_WINDOW, 1);
-    const auto hints = m_x.propertyList(cookie);
-    const auto check = m_x.propertyList(checkCookie).value_or(QList<uint32_t>{}).value(0, XCB_NONE);
+QSizeF X11WindowBackend::acceptableClientSize(const Frame& frame, QSizeF client) const {
     // X11: xfwm4: rounds to the size increments only while the user resizes; a size asked for through
     // _NET_MOVERESIZE_WINDOW is given as it stands (within the minimum and maximum).
-    const bool withIncrements = windowManagerName(check) != "Xfwm4";
-    m_x.drain();
-    return constrainToSizeHints(hints.value_or(QList<uint32_t>{}), client, withIncrements);
+    return constrainToSizeHints(frame.sizeHints, client, frame.wmName != "Xfwm4");
 }
 
 QSizeF X11WindowBackend::nearestAcceptableSize(WindowRef window, QSizeF requested) const {
     if (!isValidWindow(window) || !std::isfinite(requested.width()) || !std::isfinite(requested.height()))
         return requested;
-    const auto w = static_cast<xcb_window_t>(window);
-    const auto frame = readFrame(w);
+    const auto frame = readFrame(static_cast<xcb_window_t>(window));
     if (!frame)
         return requested;
     const QMarginsF& d = frame->decor;
     const QMarginsF& s = frame->shadow;
     const QSizeF client(requested.width() - d.left() - d.right() + s.left() + s.right(),
                         requested.height() - d.top() - d.bottom() + s.top() + s.bottom());
-    const QSizeF accepted = acceptableClientSize(w, client);
+    const QSizeF accepted = acceptableClientSize(*frame, client);
     return QSizeF(accepted.width() + d.left() + d.right() - s.left() - s.right(),
                   accepted.height() + d.top() + d.bottom() - s.top() - s.bottom());
 }

@@ -23,6 +23,7 @@ public:
     std::optional<QSizeF> size(WindowRef window) const override;
     void setPosition(WindowRef window, QPointF position) override;
     void setSize(WindowRef window, QSizeF size) override;
+    void setFrame(WindowRef window, std::optional<QPointF> position, std::optional<QSizeF> size) override;
     QSizeF nearestAcceptableSize(WindowRef window, QSizeF requested) const override;
     Pid pid(WindowRef window) const override;
 
@@ -42,13 +43,16 @@ private:
         QMarginsF decor;  // _NET_FRAME_EXTENTS: what the window manager adds
         QMarginsF shadow; // _GTK_FRAME_EXTENTS: invisible margins inside a client-side-decorated window
         QList<xcb_atom_t> states;
+        QList<uint32_t> sizeHints;
         bool stateSupported = false; // the window manager takes windows in and out of _NET_WM_STATE
         bool moveResizeSupported = false;
-        xcb_window_t wmCheck = XCB_NONE; // the window manager's _NET_SUPPORTING_WM_CHECK window
+        QByteArray wmName; // the running window manager's own name
     };
     // A write the window manager may not have carried out yet.
     struct Pending {
         std::chrono::steady_clock::time_point deadline;
+        quint64 since = 0;               // the connection's event count at the write
+        bool expectsChange = false;      // the window was not yet where the writes put it
         std::optional<QPointF> position; // root coordinates
         std::optional<QSizeF> size;      // the nearest acceptable outer size
         std::optional<QRectF> before;    // the frame before the first write, where a refusal may hide
@@ -62,7 +66,8 @@ private:
         bool leftQuickTiling = false;                  // maximized and restored to end KWin's quick tiling
     };
 
-    std::optional<Frame> readFrame(xcb_window_t window, bool withWmFacts = false) const;
+    // The frame as known in this pass of the event loop, or as the server has it now (fresh).
+    std::optional<Frame> readFrame(xcb_window_t window, bool fresh = false) const;
     std::optional<QRectF> settledFrame(xcb_window_t window) const;
     void moveResize(xcb_window_t window, std::optional<QPointF> position, std::optional<QSizeF> size) const;
     bool isConstrained(const Frame& frame) const;
@@ -70,15 +75,11 @@ private:
     bool leaveQuickTiling(xcb_window_t window) const;
     // The attempts on a window, its last use now; null when there are none and create is false.
     Attempts* attemptsOn(xcb_window_t window, bool create) const;
-    QSizeF acceptableClientSize(xcb_window_t window, QSizeF client) const;
-    const QByteArray& windowManagerName(xcb_window_t check) const;
+    QSizeF acceptableClientSize(const Frame& frame, QSizeF client) const;
     QList<xcb_window_t> windowsTopmostFirst(Pid pid, xcb_window_t* active) const;
     static bool isValidWindow(WindowRef window) { return window > 0 && window <= 0x1fffffffu; }
 
     X11Connection& m_x;
     mutable QHash<xcb_window_t, Pending> m_pending;
     mutable QHash<xcb_window_t, Attempts> m_attempts;
-    // The running window manager's check window and name, read again when another one takes over.
-    mutable xcb_window_t m_wmCheckWindow = XCB_NONE;
-    mutable QByteArray m_wmName;
 };

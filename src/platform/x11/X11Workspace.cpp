@@ -1,5 +1,6 @@
 #include "platform/x11/X11Workspace.h"
 
+#include "platform/x11/X11WindowCache.h"
 #include "platform/x11/X11WindowInfo.h"
 
 #include <QImage>
@@ -60,9 +61,16 @@ X11Workspace::X11Workspace(X11Connection& connection, QObject* parent)
         handleEvent(event);
         return false;
     });
+    // One read for a burst of changes, as soon as the burst has been seen: in the same turn.
+    connect(&m_x, &X11Connection::eventsDelivered, this, [this] {
+        if (std::exchange(m_isStale, false))
+            refresh();
+    });
     // What runs already was launched before us: take it in silently.
     const QSignalBlocker quiet(this);
     refresh();
+    // Read now rather than when the first application launches, which would wait for it to be placed.
+    m_entries.prepare();
 }
 
 X11Workspace::~X11Workspace() {
@@ -83,17 +91,7 @@ void X11Workspace::handleEvent(const xcb_generic_event_t* event) {
     } else {
         return;
     }
-    if (m_refreshScheduled)
-        return;
-    // One read for a burst of changes, on the next turn of the loop.
-    m_refreshScheduled = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_refreshScheduled = false;
-            refresh();
-        },
-        Qt::QueuedConnection);
+    m_isStale = true;
 }
 
 RunningApp X11Workspace::describe(Pid pid, const QString& bundleID) const {
@@ -107,21 +105,17 @@ RunningApp X11Workspace::describe(Pid pid, const QString& bundleID) const {
 }
 
 void X11Workspace::refresh() {
-    auto listCookie =
-        m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetClientList), XCB_ATOM_WINDOW, 1u << 16);
-    auto checkCookie =
-        m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetSupportingWmCheck), XCB_ATOM_WINDOW, 1);
-    auto list = m_x.propertyList(listCookie);
-    const auto check = m_x.propertyList(checkCookie);
-    if (!list && check && !check->isEmpty() && check->first() != XCB_NONE) {
-        // X11: xfwm4: deletes the client list when its last window goes instead of emptying it. With
-        // the window manager still there (its check window names itself), no list means no windows.
-        const auto self = m_x.propertyList(
-            m_x.requestProperty(check->first(), m_x.atom(Atom::NetSupportingWmCheck), XCB_ATOM_WINDOW, 1));
-        if (self && !self->isEmpty() && self->first() == check->first())
-            list = QList<uint32_t>{};
-    }
-    m_x.drain();
+    m_isStale = false;
+    // The stacking list and the active window come along: placing a new window needs them next.
+    const xcb_atom_t clientList = m_x.atom(Atom::NetClientList);
+    auto list =
+        m_x.cache()
+            .rootLists({clientList, m_x.atom(Atom::NetClientListStacking), m_x.atom(Atom::NetActiveWindow)})
+            .first();
+    // X11: xfwm4: deletes the client list when its last window goes instead of emptying it. With the
+    // window manager still there, no list means no windows.
+    if (!list && m_x.cache().windowManager().check != XCB_NONE)
+        list = QList<uint32_t>{};
     // X11: without a window manager the list is absent; what ran keeps running until one lists it again.
     if (!list)
         return;
@@ -149,11 +143,10 @@ void X11Workspace::refresh() {
         if (!m_windowPids.contains(w) && !m_ignored.contains(w))
             fresh.append(w);
     }
-    // Their destruction tells us when an id listed again is another window. Selected before they are
-    // read: a window that is gone by then reads as gone, one that goes later reports it.
-    for (xcb_window_t w : fresh)
-        m_x.selectWindowEvents(w, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
-    const QList<X11WindowInfo> infos = X11WindowInfo::read(m_x, fresh);
+    // Their destruction tells us when an id listed again is another window: reading an identity selects
+    // it first. Everything a placement needs comes in the same round trip.
+    const QList<X11WindowInfo> infos =
+        X11WindowInfo::read(m_x, fresh, X11WindowInfo::Identity | X11WindowInfo::Kind | X11WindowInfo::Frame);
 
     // New windows first, so a process that swaps one window for another does not seem to quit.
     QList<std::pair<Pid, xcb_window_t>> created;

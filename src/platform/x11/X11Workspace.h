@@ -27,8 +27,8 @@ public:
     std::unique_ptr<WindowObserver> observeWindowCreation(Pid pid,
                                                           std::function<void(WindowRef)> onCreated) override;
 
-    // Compares the client list with what is known and reports the differences. Runs by itself whenever
-    // the window manager changes the list.
+    // Compares the client list with what is known and reports the differences. Runs by itself once the
+    // events that changed the list have been delivered, in the same turn of the event loop.
     void refresh();
 
 private:
@@ -57,6 +57,6 @@ private:
     QSet<xcb_window_t> m_destroyed; // known windows destroyed since the last read of the list
     std::map<quint64, Observer> m_observers;
     quint64 m_nextObserverId = 1;
-    bool m_refreshScheduled = false;
+    bool m_isStale = false; // the list changed since it was read
     mutable DesktopEntryIndex m_entries;
 };
