@@ -146,6 +146,10 @@ private Q_SLOTS:
     // An application that quits and starts again while we are busy may get its old window id back: the
     // old process still ends and the new one still launches.
     void relaunchWithTheSameWindowId() {
+        // X11: mutter, still letting go of the old window, may drop a new one that gets its id at once, so
+        // the relaunch cannot be staged there.
+        if (testWindowManager() == "mutter"_L1)
+            QSKIP("mutter drops a window that reuses the id of one it is still releasing");
         X11Workspace workspace(*m_x);
         TestClients clients;
         QProcess* first = clients.startTestClient({u"normal"_s}, u"Relaunched"_s);
