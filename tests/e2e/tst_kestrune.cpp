@@ -312,26 +312,6 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(measuredOuterFrame(windowOf(u"XTerm"_s)).value_or(QRectF()), *frame, 5000);
     }
 
-    // A second launch exits at once, successfully, and the first one shows its settings window.
-    void secondLaunchShowsSettings() {
-        QVERIFY(startKestrune());
-        QVERIFY(!windowShown(u"Kestrune Settings"_s));
-        QVERIFY(openSettings()); // the exact title
-        QApplication::primaryScreen()->grabWindow(0).save(u"kestrune-settings.png"_s);
-    }
-
-    // A lock in the preference file is enforced on an application started afterwards.
-    void storedLockIsEnforced() {
-        writeRules({testLock(u"XLogo"_s, {410, 260, 360, 280}, screenID())});
-        QVERIFY(startKestrune());
-        TestClients clients;
-        QProcess* xlogo = clients.start(u"xlogo"_s, {u"-geometry"_s, u"150x150+30+30"_s});
-        QVERIFY(xlogo);
-        QTRY_VERIFY_WITH_TIMEOUT(windowOf(u"XLogo"_s) != 0, 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(measuredOuterFrame(windowOf(u"XLogo"_s)).value_or(QRectF()),
-                                  QRectF(410, 260, 360, 280), 5000);
-    }
-
     // In the settings, dragging the X handle of xlogo's lock moves xlogo along; a width typed with Return
     // resizes it; neither is stored until "Apply now" stores the frame the window has.
     void editLockInSettings() {
@@ -341,6 +321,7 @@ private Q_SLOTS:
         QVERIFY(clients.start(u"xlogo"_s, {u"-geometry"_s, u"150x150+30+30"_s}));
         QTRY_VERIFY_WITH_TIMEOUT(windowOf(u"XLogo"_s) != 0, 5000);
         const auto xlogoFrame = [] { return measuredOuterFrame(windowOf(u"XLogo"_s)).value_or(QRectF()); };
+        // The stored lock is enforced on the freshly started xlogo without any user action.
         QTRY_COMPARE_WITH_TIMEOUT(xlogoFrame(), QRectF(410, 260, 360, 280), 5000);
         const auto settings = clientGeometry(openSettings());
         QVERIFY(settings);

@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QStyle>
 #include <QTest>
@@ -165,46 +164,6 @@ private Q_SLOTS:
         row->findChild<QToolButton*>()->click();
         QVERIFY(w.store.rules().isEmpty());
         QVERIFY(!w.view->editor(rule.id));
-    }
-
-    // "Import from…" lists the other groups with locks, the nearest ratio first; the confirmation copies
-    // on "Import" only.
-    void importThroughMenuAndAlert_data() {
-        QTest::addColumn<bool>("confirm");
-        QTest::newRow("Import") << true;
-        QTest::newRow("Cancel") << false;
-    }
-    void importThroughMenuAndAlert() {
-        QFETCH(bool, confirm);
-        Window w;
-        w.show();
-        w.lockAll();
-        QCoreApplication::processEvents();
-        QMenu* menu = nullptr;
-        for (QToolButton* b : w.view->widget()->findChildren<QToolButton*>(QString())) {
-            for (QLabel* label : b->parentWidget()->findChildren<QLabel*>()) {
-                if (b->isVisible() && label->text() == u"DELL U2720Q"_s)
-                    menu = b->menu();
-            }
-        }
-        QVERIFY(menu);
-        QStringList titles;
-        for (QAction* a : menu->actions())
-            titles.append(a->text());
-        QCOMPARE(titles, (QStringList{u"Studio Display (1) · 16:9 · Recommended (exact)"_s,
-                                      u"Built-in Display (1) · 16:10"_s, u"Any display (1) · 3:2"_s}));
-        menu->actions().first()->trigger();
-        QMessageBox* alert = w.view->importAlert();
-        QVERIFY(alert && alert->isVisible());
-        QCOMPARE(alert->windowTitle(), u"Import locks"_s);
-        QVERIFY(alert->informativeText().startsWith(
-            u"Copy 1 lock from “Studio Display (16:9)” to “DELL U2720Q (16:9)”?<br><br>Same aspect"_s));
-        for (QAbstractButton* b : alert->buttons()) {
-            if (b->text() == (confirm ? u"Import"_s : u"Cancel"_s))
-                b->click();
-        }
-        QTRY_VERIFY(!w.view->importAlert());
-        QCOMPARE(w.store.rules(u"Mail"_s).size(), confirm ? 2 : 1);
     }
 
     // settings-<palette>.png: the whole form with every kind of group and the note; settings-import-

@@ -235,43 +235,6 @@ private Q_SLOTS:
         const WindowRef w = m_app->windowAccess().mainWindow(TestClients::pid(process)).value_or(0);
         QTRY_COMPARE_WITH_TIMEOUT(measuredOuterFrame(w).value_or(QRectF()), onRight, 3000);
     }
-
-    // Not a check: with KESTRUNE_MEASURE=1, how long 20 relaunches of a locked xlogo take from entering
-    // the client list to being in place (median and worst), read through our own connection.
-    void placementLatency() {
-        if (qEnvironmentVariableIntValue("KESTRUNE_MEASURE") != 1)
-            QSKIP("measurement only: set KESTRUNE_MEASURE=1");
-        const QRectF locked(320, 240, 500, 360);
-        startEngine({});
-        startEngine({lockFor(u"XLogo"_s, locked, m_app->displays().displays().value(0))});
-        WindowBackend& windows = m_backend->windows();
-        QList<double> latencies;
-        for (int run = 0; run < 20; ++run) {
-            TestClients clients;
-            QProcess* process = clients.start(u"xlogo"_s, {u"-geometry"_s, u"200x150+20+20"_s});
-            QVERIFY(process);
-            const Pid pid = TestClients::pid(process);
-            QElapsedTimer clock;
-            std::optional<WindowRef> w;
-            QElapsedTimer deadline;
-            deadline.start();
-            while (!(w = windows.mainWindow(pid)) && deadline.elapsed() < 5000)
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-            QVERIFY(w);
-            clock.start();
-            while (deadline.elapsed() < 10000) {
-                const auto position = windows.position(*w);
-                const auto size = windows.size(*w);
-                if (position && size && QRectF(*position, *size) == locked)
-                    break;
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-            }
-            latencies.append(clock.nsecsElapsed() / 1e6);
-        }
-        std::sort(latencies.begin(), latencies.end());
-        qInfo("placement of a relaunched locked xlogo: median %.1f ms, p95 %.1f ms, worst %.1f ms (20 runs)",
-              (latencies[9] + latencies[10]) / 2, latencies[18], latencies[19]);
-    }
 };
 
 QTEST_MAIN(TestX11Engine)
