@@ -2,9 +2,10 @@
 // LockStore the settings views use, inside the full application (X11 backend, lock engine, tray, settings
 // window open), since nothing outside the process can drive edits into it. Prints one JSON object.
 #include "app/AppDelegate.h"
-#include "app/DesktopBackend.h"
-#include "platform/FilePreferenceStore.h"
-#include "platform/QTimerScheduler.h"
+#include "app/BackendChoice.h"
+#include "core/desktop/FilePreferenceStore.h"
+#include "core/desktop/QTimerScheduler.h"
+#include "core/platform/DesktopBackend.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 // Decoding the stored lock list must never crash, whatever the preference file holds, and whatever it
 // accepts must survive being written and read again unchanged.
-#include "model/LockRule.h"
+#include "core/model/LockRule.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "engine/LockController.h"
-#include "model/LockStore.h"
-#include "platform/AccessibilityManager.h"
-#include "platform/DisplayMonitor.h"
-#include "platform/HotkeySettings.h"
-#include "platform/WindowAccess.h"
+#include "core/desktop/AccessibilityManager.h"
+#include "core/desktop/DisplayMonitor.h"
+#include "core/desktop/HotkeySettings.h"
+#include "core/desktop/WindowAccess.h"
+#include "core/engine/LockController.h"
+#include "core/model/LockStore.h"
+#include "ui/picker/PlacementOverlay.h"
 
 #include <memory>
 
@@ -34,5 +35,6 @@ private:
     HotkeySettings m_hotkey;
     LockStore m_store;
     WindowAccess m_windowAccess;
+    WidgetOverlayFactory m_overlays;
     std::unique_ptr<LockController> m_controller;
 };

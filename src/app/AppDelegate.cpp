@@ -1,16 +1,16 @@
 #include "app/AppDelegate.h"
 
-#include "app/DesktopBackend.h"
-#include "app/LoginItem.h"
-#include "platform/GlobalHotKey.h"
-#include "platform/KeyCodes.h"
-#include "platform/Workspace.h"
+#include "core/desktop/KeyCodes.h"
+#include "core/platform/DesktopBackend.h"
+#include "core/platform/GlobalHotKey.h"
+#include "core/platform/Workspace.h"
 #include "ui/menu/MenuBarContentView.h"
 #include "ui/settings/HotkeyRecorderRow.h"
 #include "ui/settings/SettingsView.h"
 #include "ui/shell/KestruneIcon.h"
 #include "ui/shell/PopoverHost.h"
 #include "ui/shell/ShortcutText.h"
+#include "xdg/LoginItem.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/AppContainer.h"
-#include "platform/PlatformTypes.h"
+#include "core/platform/PlatformTypes.h"
 
 #include <QElapsedTimer>
 #include <QObject>

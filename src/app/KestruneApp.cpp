@@ -1,12 +1,11 @@
 #include "app/KestruneApp.h"
 
 #include "app/AppDelegate.h"
-#include "app/DesktopBackend.h"
+#include "app/BackendChoice.h"
 #include "app/SingleInstance.h"
-#include "app/X11DesktopBackend.h"
-#include "platform/FilePreferenceStore.h"
-#include "platform/QTimerScheduler.h"
-#include "platform/x11/X11Connection.h"
+#include "core/desktop/FilePreferenceStore.h"
+#include "core/desktop/QTimerScheduler.h"
+#include "core/platform/DesktopBackend.h"
 #include "ui/shell/KestruneIcon.h"
 
 #include <QApplication>
@@ -70,12 +69,10 @@ int KestruneApp::run(int argc, char** argv) {
     QTimerScheduler scheduler;
     AppDelegate delegate(preferences, *backend, scheduler);
     QObject::connect(&instance, &SingleInstance::activationRequested, &delegate, &AppDelegate::openSettings);
-    if (auto* x11 = dynamic_cast<X11DesktopBackend*>(backend.get())) {
-        QObject::connect(&x11->connection(), &X11Connection::connectionLost, &app, [] {
-            reportLostServer();
-            QApplication::exit(1);
-        });
-    }
+    QObject::connect(backend.get(), &DesktopBackend::connectionLost, &app, [] {
+        reportLostServer();
+        QApplication::exit(1);
+    });
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
     return app.exec();
 }

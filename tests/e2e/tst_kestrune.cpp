@@ -3,8 +3,8 @@
 // settings forward, where a lock is dragged, typed and saved, a hot key recorded and locks imported from
 // another monitor; and locks in the preference file are enforced on a freshly started application
 // without any user action.
-#include "model/LockStore.h"
-#include "platform/x11/DisplayIdentity.h"
+#include "core/desktop/DisplayIdentity.h"
+#include "core/model/LockStore.h"
 
 #include "TestLocks.h"
 #include "X11TestSupport.h"

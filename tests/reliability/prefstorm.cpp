@@ -1,7 +1,7 @@
 // Saves a growing lock list to a preference file as fast as it can, until it is killed: rule n is
 // "app.<n>", so any list read back must be app.0 .. app.k-1.
-#include "model/LockStore.h"
-#include "platform/FilePreferenceStore.h"
+#include "core/desktop/FilePreferenceStore.h"
+#include "core/model/LockStore.h"
 
 #include <QCoreApplication>
 

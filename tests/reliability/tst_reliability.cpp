@@ -1,6 +1,6 @@
 // Faults a long-running utility meets: killed in the middle of saving, and the X server going away.
-#include "model/LockStore.h"
-#include "platform/FilePreferenceStore.h"
+#include "core/desktop/FilePreferenceStore.h"
+#include "core/model/LockStore.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/DesktopBackend.h"
-#include "platform/GlobalHotKey.h"
+#include "core/platform/DesktopBackend.h"
+#include "core/platform/GlobalHotKey.h"
 
 #include "PickerFakes.h"
 #include "SimDesktop.h"
@@ -62,7 +62,6 @@ private:
 class SimBackend final : public DesktopBackend {
 public:
     SimDesktop desk;
-    FakeOverlays overlayFake;
     FakeKeyTaps keyTapFake;
     FakeHotKeys hotKeyFake;
 
@@ -72,6 +71,7 @@ public:
     ScreenSource& screens() override { return desk.screens(); }
     TrustSource& trust() override { return desk; }
     GlobalHotKeyService& hotKeys() override { return hotKeyFake; }
-    PlacementOverlayFactory& overlays() override { return overlayFake; }
     PlacementKeyTapFactory& keyTaps() override { return keyTapFake; }
+    QRectF globalFrame(const QRectF& appKitFrame) override { return appKitFrame; }
+    bool isCompositing() override { return false; }
 };

@@ -2,9 +2,9 @@
 
 #include "SimScreens.h"
 
-#include "platform/TrustSource.h"
-#include "platform/WindowBackend.h"
-#include "platform/Workspace.h"
+#include "core/platform/TrustSource.h"
+#include "core/platform/WindowBackend.h"
+#include "core/platform/Workspace.h"
 
 #include <QHash>
 #include <QRectF>

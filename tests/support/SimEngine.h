@@ -1,11 +1,11 @@
 #pragma once
 
-#include "engine/LockController.h"
-#include "model/LockStore.h"
-#include "platform/AccessibilityManager.h"
-#include "platform/DisplayMonitor.h"
-#include "platform/PreferenceStore.h"
-#include "platform/WindowAccess.h"
+#include "core/desktop/AccessibilityManager.h"
+#include "core/desktop/DisplayMonitor.h"
+#include "core/desktop/WindowAccess.h"
+#include "core/engine/LockController.h"
+#include "core/model/LockStore.h"
+#include "core/platform/PreferenceStore.h"
 
 #include "ManualScheduler.h"
 #include "PickerFakes.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ScreenSource.h"
+#include "core/platform/ScreenSource.h"
 
 // A simulated set of screens with a control surface for tests. Displays are described in AppKit space
 // like the real source; the first one is primary. Changes are announced at once unless a test batches

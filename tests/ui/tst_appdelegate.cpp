@@ -1,8 +1,8 @@
 // The application shell over the simulated desktop: start-up order, the popover toggled by the hot key,
 // the settings window made once, and the hot key following its setting.
 #include "app/AppDelegate.h"
-#include "platform/KeyCodes.h"
-#include "platform/PreferenceStore.h"
+#include "core/desktop/KeyCodes.h"
+#include "core/platform/PreferenceStore.h"
 #include "ui/settings/HotkeyRecorderRow.h"
 #include "ui/settings/SettingsView.h"
 #include "ui/shell/KestruneIcon.h"

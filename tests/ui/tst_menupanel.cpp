@@ -2,7 +2,7 @@
 // selected line's look, the action lines, the list's height and scrolling. Renders of typical panels in a
 // light and a dark palette are kept for review (menupanel-*.png).
 #include "app/AppDelegate.h"
-#include "platform/PreferenceStore.h"
+#include "core/platform/PreferenceStore.h"
 #include "ui/menu/AppRow.h"
 #include "ui/menu/MenuActionRow.h"
 #include "ui/menu/MenuBarContentView.h"

@@ -1,7 +1,7 @@
 // The settings window's widgets over a simulated desktop: what each section says, the lock editor's
 // fields and buttons reaching the window and the store, the import menu and its confirmation. Renders
 // the window in light and dark palettes for review (settings-*.png).
-#include "platform/HotkeySettings.h"
+#include "core/desktop/HotkeySettings.h"
 #include "ui/settings/RuleEditorRow.h"
 #include "ui/settings/ScrubbableField.h"
 #include "ui/settings/SettingsView.h"

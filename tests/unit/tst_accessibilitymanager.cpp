@@ -1,6 +1,6 @@
 // The trust flag: what it starts as, when observers hear of a change, how the poll keeps it fresh
 // on virtual time, and that a released manager is never polled again.
-#include "platform/AccessibilityManager.h"
+#include "core/desktop/AccessibilityManager.h"
 
 #include "ManualScheduler.h"
 #include "SimDesktop.h"

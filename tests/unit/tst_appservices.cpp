@@ -1,6 +1,6 @@
 // The services of the running program: one instance per user, and starting at login.
-#include "app/LoginItem.h"
 #include "app/SingleInstance.h"
+#include "xdg/LoginItem.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
 // Ratio labels for display sizes: the named ratios, their tie order, the 4 % rule and reduced ratios.
-#include "platform/AspectRatio.h"
+#include "core/desktop/AspectRatio.h"
 
 #include <QTest>
 

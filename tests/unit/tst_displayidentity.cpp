@@ -1,7 +1,7 @@
 // How monitors are recognised: EDID checks and fields, and identifiers checked against vectors computed
 // independently (Python's uuid.uuid5 in the same namespace).
-#include "platform/x11/DisplayIdentity.h"
-#include "platform/x11/PrimaryMonitor.h"
+#include "core/desktop/DisplayIdentity.h"
+#include "x11/PrimaryMonitor.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 // The display list and its lookups: which screens are listed and how, when observers and the change
 // listener hear of screen changes, and which display counts as the one the user is on.
-#include "platform/DisplayMonitor.h"
+#include "core/desktop/DisplayMonitor.h"
 
 #include "SimScreens.h"
 

@@ -1,6 +1,6 @@
 // The preference file: values keep their kind across restarts, nothing the user had is ever lost, and
 // a failed write leaves the previous file as it was.
-#include "platform/FilePreferenceStore.h"
+#include "core/desktop/FilePreferenceStore.h"
 
 #include <QDir>
 #include <QFile>

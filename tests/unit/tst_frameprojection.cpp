@@ -1,7 +1,7 @@
 // Where a lock puts windows: projection of a saved frame onto its display's current frame, the
 // cascade of extra windows, and the two geometry helpers they rest on.
-#include "engine/FrameProjection.h"
-#include "platform/Geometry.h"
+#include "core/desktop/Geometry.h"
+#include "core/engine/FrameProjection.h"
 
 #include "SimScreens.h"
 

@@ -1,8 +1,8 @@
 // The hot-key setting and the key tables behind it: what loads, what is written, how a combination is
 // shown, and that every recordable key survives the trip through Qt and X11 names.
-#include "platform/HotkeySettings.h"
-#include "platform/KeyCodes.h"
-#include "platform/PreferenceStore.h"
+#include "core/desktop/HotkeySettings.h"
+#include "core/desktop/KeyCodes.h"
+#include "core/platform/PreferenceStore.h"
 #include "ui/shell/ShortcutText.h"
 
 #include <QKeySequence>

@@ -1,8 +1,8 @@
 // The lock engine on a simulated desktop with virtual time: apply tasks and their bookkeeping, the
 // placement choice among several locks, cascades of extra windows, re-align, the start-up pass,
 // capturing locks and the list of lockable applications. Checks final frames and stored state.
-#include "engine/FrameProjection.h"
-#include "platform/KeyCodes.h"
+#include "core/desktop/KeyCodes.h"
+#include "core/engine/FrameProjection.h"
 
 #include "SimEngine.h"
 #include "TestLocks.h"

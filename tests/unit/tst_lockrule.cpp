@@ -1,5 +1,5 @@
 // The stored form of a lock: what is written, what is accepted, and what counts as the same lock.
-#include "model/LockRule.h"
+#include "core/model/LockRule.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

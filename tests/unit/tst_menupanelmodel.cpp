@@ -1,6 +1,6 @@
 // The tray panel's model on a simulated desktop: which applications it lists for the display under the
 // pointer, the selection, every key with and without modifiers, the apply confirmation and the lock switch.
-#include "platform/KeyCodes.h"
+#include "core/desktop/KeyCodes.h"
 #include "ui/menu/MenuPanelModel.h"
 
 #include "SimEngine.h"

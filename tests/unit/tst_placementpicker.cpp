@@ -1,7 +1,7 @@
 // The placement picker's life: what is on screen, which keys are swallowed or passed on, and that the
 // choice is reported once, after the panels are gone, or not at all.
-#include "picker/PlacementPicker.h"
-#include "platform/KeyCodes.h"
+#include "core/desktop/KeyCodes.h"
+#include "core/picker/PlacementPicker.h"
 
 #include "ManualScheduler.h"
 #include "PickerFakes.h"

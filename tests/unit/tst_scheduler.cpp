@@ -1,6 +1,6 @@
 // The timer scheduler the application runs on: due callbacks in order on a real event loop, cancelled
 // ones never run and really released.
-#include "platform/QTimerScheduler.h"
+#include "core/desktop/QTimerScheduler.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,6 +1,6 @@
 // The settings window's models on a simulated desktop: display groups, import offers and their
 // confirmation, the lock editor's rectangle, typed values and drags, and the hot-key recorder.
-#include "platform/HotkeySettings.h"
+#include "core/desktop/HotkeySettings.h"
 #include "ui/settings/HotkeyRecorderModel.h"
 #include "ui/settings/RuleEditorModel.h"
 #include "ui/settings/SettingsModel.h"

@@ -1,6 +1,6 @@
 // Window access on the simulated desktop: which windows it finds, what a read gives, and how a
 // verified move behaves in passes, pauses and tolerance, measured on virtual time.
-#include "platform/WindowAccess.h"
+#include "core/desktop/WindowAccess.h"
 
 #include "ManualScheduler.h"
 #include "SimDesktop.h"

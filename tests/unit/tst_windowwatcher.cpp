@@ -1,7 +1,7 @@
 // The window watcher on the simulated desktop: which launches and window creations reach the engine's
 // callbacks, how the table of observed processes follows terminations, and that nothing the watcher
 // registered survives it.
-#include "platform/WindowWatcher.h"
+#include "core/desktop/WindowWatcher.h"
 
 #include "SimDesktop.h"
 

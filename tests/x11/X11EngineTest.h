@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/AppContainer.h"
-#include "app/X11DesktopBackend.h"
-#include "platform/PreferenceStore.h"
-#include "platform/QTimerScheduler.h"
+#include "core/desktop/QTimerScheduler.h"
+#include "core/platform/PreferenceStore.h"
+#include "x11/X11DesktopBackend.h"
 
 #include "X11TestSupport.h"
 

@@ -2,12 +2,12 @@
 // uses: verified moves, a lock enforced when its application starts, and the placement choice among two
 // monitors answered with a digit key. Frames are checked against openbox's own frame windows.
 #include "app/AppContainer.h"
-#include "app/X11DesktopBackend.h"
-#include "platform/PreferenceStore.h"
-#include "platform/QTimerScheduler.h"
-#include "platform/WindowBackend.h"
-#include "platform/Workspace.h"
+#include "core/desktop/QTimerScheduler.h"
+#include "core/platform/PreferenceStore.h"
+#include "core/platform/WindowBackend.h"
+#include "core/platform/Workspace.h"
 #include "ui/picker/PlacementOverlay.h"
+#include "x11/X11DesktopBackend.h"
 
 #include "TestLocks.h"
 #include "X11EngineTest.h"

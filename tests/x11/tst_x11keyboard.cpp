@@ -1,10 +1,10 @@
 // Root key grabs on a real X server, pressed with xdotool (XTEST, like a keyboard): the global hot key
 // and the placement picker's keys, refused combinations, release, and re-registration of the same
 // combination.
-#include "platform/KeyCodes.h"
-#include "platform/x11/X11Connection.h"
-#include "platform/x11/X11KeyGrabs.h"
-#include "platform/x11/X11Keyboard.h"
+#include "core/desktop/KeyCodes.h"
+#include "x11/X11Connection.h"
+#include "x11/X11Keyboard.h"
+#include "x11/X11KeyGrabs.h"
 
 #include "X11TestSupport.h"
 

@@ -1,10 +1,10 @@
 // The engine against a real X server under stress: a storm of monitor changes, windows that vanish
 // while their apply tasks run, and the window manager replaced, killed and started again.
 #include "app/AppContainer.h"
-#include "app/X11DesktopBackend.h"
-#include "platform/PreferenceStore.h"
-#include "platform/QTimerScheduler.h"
-#include "platform/TrustSource.h"
+#include "core/desktop/QTimerScheduler.h"
+#include "core/platform/PreferenceStore.h"
+#include "core/platform/TrustSource.h"
+#include "x11/X11DesktopBackend.h"
 
 #include "TestLocks.h"
 #include "X11EngineTest.h"

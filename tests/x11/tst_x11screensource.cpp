@@ -1,10 +1,10 @@
 // Screens of a real X server: monitors made with the xrandr tool, checked for order, names, frames,
 // identifiers and pointer position, and the change announcements a display monitor builds on.
-#include "platform/DisplayMonitor.h"
-#include "platform/Geometry.h"
-#include "platform/x11/DisplayIdentity.h"
-#include "platform/x11/X11Connection.h"
-#include "platform/x11/X11ScreenSource.h"
+#include "core/desktop/DisplayIdentity.h"
+#include "core/desktop/DisplayMonitor.h"
+#include "core/desktop/Geometry.h"
+#include "x11/X11Connection.h"
+#include "x11/X11ScreenSource.h"
 
 #include <QProcess>
 #include <QSignalSpy>

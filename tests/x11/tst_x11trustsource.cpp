@@ -1,8 +1,8 @@
 #include "X11TestSupport.h"
 
-#include "platform/x11/X11Connection.h"
-#include "platform/x11/X11TrustSource.h"
-#include "platform/x11/X11WindowBackend.h"
+#include "x11/X11Connection.h"
+#include "x11/X11TrustSource.h"
+#include "x11/X11WindowBackend.h"
 
 #include <QSignalSpy>
 #include <QTemporaryFile>

@@ -1,11 +1,11 @@
 #include "X11TestSupport.h"
 
-#include "platform/x11/X11Connection.h"
-#include "platform/QTimerScheduler.h"
-#include "platform/WindowAccess.h"
-#include "platform/x11/X11ScreenSource.h"
-#include "platform/x11/X11WindowBackend.h"
-#include "platform/x11/X11WindowInfo.h"
+#include "core/desktop/QTimerScheduler.h"
+#include "core/desktop/WindowAccess.h"
+#include "x11/X11Connection.h"
+#include "x11/X11ScreenSource.h"
+#include "x11/X11WindowBackend.h"
+#include "x11/X11WindowInfo.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "X11TestSupport.h"
 
-#include "platform/x11/X11Connection.h"
-#include "platform/x11/X11Workspace.h"
+#include "x11/X11Connection.h"
+#include "x11/X11Workspace.h"
 
 #include <QGuiApplication>
 #include <QImage>

@@ -1,8 +1,8 @@
 #include "ui/menu/MenuBarContentView.h"
 
-#include "model/LockStore.h"
-#include "platform/AccessibilityManager.h"
-#include "platform/KeyCodes.h"
+#include "core/desktop/AccessibilityManager.h"
+#include "core/desktop/KeyCodes.h"
+#include "core/model/LockStore.h"
 #include "ui/menu/AppRow.h"
 #include "ui/menu/MenuActionRow.h"
 #include "ui/shell/KestruneIcon.h"

@@ -1,11 +1,11 @@
 #include "ui/menu/MenuPanelModel.h"
 
-#include "engine/LockController.h"
-#include "model/LockStore.h"
-#include "platform/AccessibilityManager.h"
-#include "platform/DisplayMonitor.h"
-#include "platform/KeyCodes.h"
-#include "platform/Workspace.h"
+#include "core/desktop/AccessibilityManager.h"
+#include "core/desktop/DisplayMonitor.h"
+#include "core/desktop/KeyCodes.h"
+#include "core/engine/LockController.h"
+#include "core/model/LockStore.h"
+#include "core/platform/Workspace.h"
 
 #include <QCollator>
 #include <QPointer>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/DisplayInfo.h"
-#include "platform/Scheduler.h"
+#include "core/desktop/DisplayInfo.h"
+#include "core/platform/Scheduler.h"
 
 #include <QObject>
 #include <QVariant>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "picker/PlacementPicker.h"
+#include "core/picker/PlacementPicker.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,10 +1,10 @@
 #include "ui/settings/RuleEditorModel.h"
 
-#include "engine/LockController.h"
-#include "model/LockStore.h"
-#include "platform/DisplayMonitor.h"
-#include "platform/Geometry.h"
-#include "platform/WindowAccess.h"
+#include "core/desktop/DisplayMonitor.h"
+#include "core/desktop/Geometry.h"
+#include "core/desktop/WindowAccess.h"
+#include "core/engine/LockController.h"
+#include "core/model/LockStore.h"
 
 #include <algorithm>
 #include <cmath>

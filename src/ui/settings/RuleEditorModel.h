@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/LockRule.h"
-#include "platform/PlatformTypes.h"
+#include "core/model/LockRule.h"
+#include "core/platform/PlatformTypes.h"
 
 #include <QObject>
 #include <QRectF>

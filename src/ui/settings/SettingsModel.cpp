@@ -1,8 +1,8 @@
 #include "ui/settings/SettingsModel.h"
 
-#include "model/LockStore.h"
-#include "platform/AspectRatio.h"
-#include "platform/DisplayMonitor.h"
+#include "core/desktop/AspectRatio.h"
+#include "core/desktop/DisplayMonitor.h"
+#include "core/model/LockStore.h"
 
 #include <QCollator>
 #include <QSizeF>

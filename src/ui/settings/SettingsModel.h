@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/LockRule.h"
+#include "core/model/LockRule.h"
 
 #include <QList>
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "ui/shell/AccessibilityStatusRow.h"
 
-#include "platform/AccessibilityManager.h"
+#include "core/desktop/AccessibilityManager.h"
 #include "ui/shell/PanelStyle.h"
 
 #include <QHBoxLayout>

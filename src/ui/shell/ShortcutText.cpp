@@ -1,7 +1,7 @@
 #include "ui/shell/ShortcutText.h"
 
-#include "platform/HotkeySettings.h"
-#include "platform/KeyCodes.h"
+#include "core/desktop/HotkeySettings.h"
+#include "core/desktop/KeyCodes.h"
 
 #include <QKeySequence>
 

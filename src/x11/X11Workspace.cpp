@@ -1,0 +1,349 @@
+#include "x11/X11Workspace.h"
+
+#include "x11/X11WindowCache.h"
+#include "x11/X11WindowInfo.h"
+
+#include <QImage>
+#include <QPointer>
+
+#include <unistd.h>
+
+// Ends a window-creation observation when the caller lets go of it.
+class X11WindowObserver : public WindowObserver {
+public:
+    X11WindowObserver(X11Workspace* workspace, quint64 id)
+        : m_workspace(workspace)
+        , m_id(id) {}
+    ~X11WindowObserver() override {
+        if (m_workspace)
+            m_workspace->removeObserver(m_id);
+    }
+
+private:
+    QPointer<X11Workspace> m_workspace;
+    quint64 m_id;
+};
+
+namespace {
+
+// _NET_WM_ICON holds width, height and width*height ARGB pixels, once per size: the largest one.
+QImage largestIcon(const QList<uint32_t>& data) {
+    QImage best;
+    qsizetype at = 0;
+    while (data.size() - at >= 2) {
+        const quint64 width = data[at];
+        const quint64 height = data[at + 1];
+        at += 2;
+        if (width == 0 || height == 0 || width > 4096 || height > 4096 ||
+            static_cast<quint64>(data.size() - at) < width * height)
+            break;
+        if (best.isNull() || width * height > static_cast<quint64>(best.width()) * best.height()) {
+            QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_ARGB32);
+            for (int y = 0; y < image.height(); ++y) {
+                auto* line = reinterpret_cast<uint32_t*>(image.scanLine(y));
+                std::copy_n(data.constData() + at + static_cast<qsizetype>(y) * image.width(), image.width(),
+                            line);
+            }
+            best = image;
+        }
+        at += static_cast<qsizetype>(width * height);
+    }
+    return best;
+}
+
+} // namespace
+
+X11Workspace::X11Workspace(X11Connection& connection, QObject* parent)
+    : Workspace(parent)
+    , m_x(connection) {
+    m_x.selectRootEvents(XCB_EVENT_MASK_PROPERTY_CHANGE);
+    m_handlerId = m_x.addEventHandler([this](const xcb_generic_event_t* event) {
+        handleEvent(event);
+        return false;
+    });
+    // One read for a burst of changes, as soon as the burst has been seen: in the same turn.
+    connect(&m_x, &X11Connection::eventsDelivered, this, [this] {
+        if (std::exchange(m_isStale, false))
+            refresh();
+    });
+    // What runs already was launched before us: take it in silently.
+    const QSignalBlocker quiet(this);
+    refresh();
+    // Read now rather than when the first application launches, which would wait for it to be placed.
+    m_entries.prepare();
+}
+
+X11Workspace::~X11Workspace() {
+    m_x.removeEventHandler(m_handlerId);
+}
+
+void X11Workspace::handleEvent(const xcb_generic_event_t* event) {
+    const uint8_t type = event->response_type & 0x7f;
+    if (type == XCB_DESTROY_NOTIFY) {
+        const xcb_window_t window = reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window;
+        if (!m_windowPids.contains(window) && !m_ignored.contains(window))
+            return;
+        m_destroyed.insert(window);
+    } else if (type == XCB_PROPERTY_NOTIFY) {
+        const auto* property = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+        if (property->window != m_x.root() || property->atom != m_x.atom(Atom::NetClientList))
+            return;
+    } else {
+        return;
+    }
+    m_isStale = true;
+}
+
+RunningApp X11Workspace::describe(Pid pid, const QString& bundleID) const {
+    RunningApp app;
+    app.pid = pid;
+    app.bundleID = bundleID;
+    const auto entry = m_entries.find(bundleID);
+    app.localizedName = entry && !entry->name.isEmpty() ? entry->name : bundleID;
+    app.activationPolicy = ActivationPolicy::Accessory;
+    return app;
+}
+
+void X11Workspace::refresh() {
+    m_isStale = false;
+    // The stacking list and the active window come along: placing a new window needs them next.
+    const xcb_atom_t clientList = m_x.atom(Atom::NetClientList);
+    auto list =
+        m_x.cache()
+            .rootLists({clientList, m_x.atom(Atom::NetClientListStacking), m_x.atom(Atom::NetActiveWindow)})
+            .first();
+    // X11: xfwm4: deletes the client list when its last window goes instead of emptying it. With the
+    // window manager still there, no list means no windows.
+    if (!list && m_x.cache().windowManager().check != XCB_NONE)
+        list = QList<uint32_t>{};
+    // X11: without a window manager the list is absent; what ran keeps running until one lists it again.
+    if (!list)
+        return;
+    const QSet<xcb_window_t> listed(list->cbegin(), list->cend());
+
+    // X11: window ids are reused: an application that quits and starts again at once (a relaunch) may
+    // get its old window id back before we read the list in between. A destroyed window is forgotten
+    // here, and read afresh when the id is listed again; its application ends below if nothing else of
+    // it is left.
+    QSet<Pid> bereft;
+    for (xcb_window_t w : std::exchange(m_destroyed, {})) {
+        m_ignored.remove(w);
+        const auto owner = m_windowPids.constFind(w);
+        if (owner == m_windowPids.cend())
+            continue;
+        App& app = m_apps[owner.value()];
+        app.windows.removeAll(w);
+        app.taskbarWindows.remove(w);
+        bereft.insert(owner.value());
+        m_windowPids.erase(owner);
+    }
+
+    QList<xcb_window_t> fresh;
+    for (xcb_window_t w : *list) {
+        if (!m_windowPids.contains(w) && !m_ignored.contains(w))
+            fresh.append(w);
+    }
+    // Their destruction tells us when an id listed again is another window: reading an identity selects
+    // it first. Everything a placement needs comes in the same round trip.
+    const QList<X11WindowInfo> infos =
+        X11WindowInfo::read(m_x, fresh, X11WindowInfo::Identity | X11WindowInfo::Kind | X11WindowInfo::Frame);
+
+    // New windows first, so a process that swaps one window for another does not seem to quit.
+    QList<std::pair<Pid, xcb_window_t>> created;
+    QList<Pid> launched;
+    for (const X11WindowInfo& info : infos) {
+        // X11: the window manager may still list a window that is gone; its id may soon be another's.
+        if (!info.exists)
+            continue;
+        if (!info.isApplicationWindow()) {
+            m_ignored.insert(info.window);
+            continue;
+        }
+        auto it = m_apps.find(info.pid);
+        if (it == m_apps.end()) {
+            it = m_apps.insert(info.pid, App{describe(info.pid, info.bundleID()), {}, {}});
+            m_order.append(info.pid);
+            launched.append(info.pid);
+        }
+        it->windows.append(info.window);
+        if (info.isStandard(m_x))
+            it->taskbarWindows.insert(info.window);
+        it->app.activationPolicy =
+            it->taskbarWindows.isEmpty() ? ActivationPolicy::Accessory : ActivationPolicy::Regular;
+        m_windowPids.insert(info.window, info.pid);
+        created.append({info.pid, info.window});
+    }
+
+    QList<RunningApp> terminated;
+    for (auto it = m_windowPids.begin(); it != m_windowPids.end();) {
+        if (listed.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        App& app = m_apps[it.value()];
+        app.windows.removeAll(it.key());
+        app.taskbarWindows.remove(it.key());
+        app.app.activationPolicy =
+            app.taskbarWindows.isEmpty() ? ActivationPolicy::Accessory : ActivationPolicy::Regular;
+        if (app.windows.isEmpty()) {
+            terminated.append(app.app);
+            m_order.removeAll(it.value());
+            m_apps.remove(it.value());
+        }
+        it = m_windowPids.erase(it);
+    }
+    for (Pid pid : bereft) {
+        auto app = m_apps.find(pid);
+        if (app == m_apps.end())
+            continue;
+        app->app.activationPolicy =
+            app->taskbarWindows.isEmpty() ? ActivationPolicy::Accessory : ActivationPolicy::Regular;
+        if (!app->windows.isEmpty())
+            continue;
+        terminated.append(app->app);
+        m_order.removeAll(pid);
+        m_apps.erase(app);
+    }
+    for (auto it = m_ignored.begin(); it != m_ignored.end();)
+        it = listed.contains(*it) ? std::next(it) : m_ignored.erase(it);
+
+    // Launches before the windows they bring, terminations last. Receivers may call back into us.
+    for (Pid pid : launched) {
+        if (m_apps.contains(pid))
+            Q_EMIT applicationLaunched(m_apps.value(pid).app);
+    }
+    for (const auto& [pid, window] : created) {
+        QList<quint64> ids;
+        for (const auto& [id, observer] : m_observers) {
+            if (observer.pid == pid)
+                ids.append(id);
+        }
+        for (quint64 id : ids) {
+            auto found = m_observers.find(id);
+            if (found == m_observers.end() || !m_windowPids.contains(window))
+                continue;
+            const auto onCreated = found->second.onCreated; // the callback may end its own observation
+            onCreated(window);
+        }
+    }
+    for (const RunningApp& app : terminated)
+        Q_EMIT applicationTerminated(app);
+}
+
+QList<RunningApp> X11Workspace::runningApplications() const {
+    QList<RunningApp> apps;
+    for (Pid pid : m_order)
+        apps.append(m_apps.value(pid).app);
+    return apps;
+}
+
+std::optional<RunningApp> X11Workspace::frontmostApplication() const {
+    const auto active = m_x.propertyList(
+        m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetActiveWindow), XCB_ATOM_WINDOW, 1));
+    if (!active || active->isEmpty() || active->first() == XCB_NONE) {
+        m_x.drain();
+        return std::nullopt;
+    }
+    Pid pid = m_windowPids.value(active->first());
+    if (pid == 0) {
+        const X11WindowInfo info = X11WindowInfo::read(m_x, {active->first()}).first();
+        if (!info.isApplicationWindow())
+            return std::nullopt;
+        pid = info.pid;
+    }
+    m_x.drain();
+    if (auto it = m_apps.constFind(pid); it != m_apps.cend())
+        return it->app;
+    return std::nullopt;
+}
+
+bool X11Workspace::activate(Pid pid) {
+    auto it = m_apps.constFind(pid);
+    if (it == m_apps.cend() || !m_x.isConnected())
+        return false;
+    // The application's topmost window comes forward (and with it, in most window managers, the rest).
+    auto stackingCookie =
+        m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetClientListStacking), XCB_ATOM_WINDOW, 1u << 16);
+    auto activeCookie = m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetActiveWindow), XCB_ATOM_WINDOW, 1);
+    const auto stacking = m_x.propertyList(stackingCookie).value_or(QList<uint32_t>{});
+    const auto active = m_x.propertyList(activeCookie).value_or(QList<uint32_t>{});
+    m_x.drain();
+    xcb_window_t target = XCB_NONE;
+    for (auto w = stacking.crbegin(); w != stacking.crend() && target == XCB_NONE; ++w) {
+        if (it->windows.contains(*w))
+            target = *w;
+    }
+    if (target == XCB_NONE)
+        target = it->windows.last();
+
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = target;
+    event.type = m_x.atom(Atom::NetActiveWindow);
+    event.data.data32[0] = 2; // from a pager or tool: the window manager does not second-guess it
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    event.data.data32[2] = active.isEmpty() ? XCB_NONE : active.first();
+    xcb_send_event(m_x.xcb(), 0, m_x.root(),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&event));
+    m_x.flush();
+    return true;
+}
+
+QImage X11Workspace::iconOfWindows(const QList<xcb_window_t>& windows) const {
+    QList<xcb_get_property_cookie_t> cookies;
+    for (xcb_window_t w : windows)
+        cookies.append(m_x.requestProperty(w, m_x.atom(Atom::NetWmIcon), XCB_ATOM_CARDINAL, 1u << 22));
+    QImage best;
+    for (const auto& cookie : cookies) {
+        const QImage image = largestIcon(m_x.propertyList(cookie).value_or(QList<uint32_t>{}));
+        if (!image.isNull() &&
+            (best.isNull() || image.width() * image.height() > best.width() * best.height()))
+            best = image;
+    }
+    m_x.drain();
+    return best;
+}
+
+QVariant X11Workspace::icon(Pid pid) const {
+    auto it = m_apps.constFind(pid);
+    if (it == m_apps.cend())
+        return {};
+    const QImage image = iconOfWindows(it->windows);
+    if (!image.isNull())
+        return image;
+    return it->app.bundleID ? iconForBundleID(*it->app.bundleID) : QVariant();
+}
+
+QVariant X11Workspace::iconForBundleID(const QString& bundleID) const {
+    for (Pid pid : m_order) {
+        const App& app = m_apps[pid];
+        if (app.app.bundleID == bundleID) {
+            const QImage image = iconOfWindows(app.windows);
+            if (!image.isNull())
+                return image;
+            break;
+        }
+    }
+    const auto entry = m_entries.find(bundleID);
+    const QImage image = entry ? m_entries.loadIcon(entry->icon) : QImage();
+    return image.isNull() ? QVariant() : QVariant(image);
+}
+
+Pid X11Workspace::currentProcessID() const {
+    return static_cast<Pid>(::getpid());
+}
+
+std::unique_ptr<WindowObserver>
+X11Workspace::observeWindowCreation(Pid pid, std::function<void(WindowRef)> onCreated) {
+    if (pid <= 0 || !onCreated)
+        return nullptr;
+    const quint64 id = m_nextObserverId++;
+    m_observers.emplace(id, Observer{pid, std::move(onCreated)});
+    return std::make_unique<X11WindowObserver>(this, id);
+}
+
+void X11Workspace::removeObserver(quint64 id) {
+    m_observers.erase(id);
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "core/platform/Workspace.h"
+#include "x11/X11Connection.h"
+#include "xdg/DesktopEntryIndex.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <map>
+
+// The running applications of an X11 desktop: every process that owns a window in the window manager's
+// client list. A process's first managed window is its launch, its last one leaving its termination.
+class X11Workspace : public Workspace {
+    Q_OBJECT
+
+public:
+    explicit X11Workspace(X11Connection& connection, QObject* parent = nullptr);
+    ~X11Workspace() override;
+
+    QList<RunningApp> runningApplications() const override;
+    std::optional<RunningApp> frontmostApplication() const override;
+    bool activate(Pid pid) override;
+    QVariant icon(Pid pid) const override;
+    QVariant iconForBundleID(const QString& bundleID) const override;
+    Pid currentProcessID() const override;
+    std::unique_ptr<WindowObserver> observeWindowCreation(Pid pid,
+                                                          std::function<void(WindowRef)> onCreated) override;
+
+    // Compares the client list with what is known and reports the differences. Runs by itself once the
+    // events that changed the list have been delivered, in the same turn of the event loop.
+    void refresh();
+
+private:
+    friend class X11WindowObserver;
+    struct App {
+        RunningApp app;
+        QList<xcb_window_t> windows;       // oldest first
+        QSet<xcb_window_t> taskbarWindows; // standard windows not kept off the task bar
+    };
+    struct Observer {
+        Pid pid;
+        std::function<void(WindowRef)> onCreated;
+    };
+
+    void handleEvent(const xcb_generic_event_t* event);
+    void removeObserver(quint64 id);
+    RunningApp describe(Pid pid, const QString& bundleID) const;
+    QImage iconOfWindows(const QList<xcb_window_t>& windows) const;
+
+    X11Connection& m_x;
+    int m_handlerId = 0;
+    QList<Pid> m_order; // order of first appearance
+    QHash<Pid, App> m_apps;
+    QHash<xcb_window_t, Pid> m_windowPids;
+    QSet<xcb_window_t> m_ignored;   // listed windows that belong to no known application
+    QSet<xcb_window_t> m_destroyed; // known windows destroyed since the last read of the list
+    std::map<quint64, Observer> m_observers;
+    quint64 m_nextObserverId = 1;
+    bool m_isStale = false; // the list changed since it was read
+    mutable DesktopEntryIndex m_entries;
+};
