@@ -6,7 +6,7 @@
 #include "core/desktop/WindowAccess.h"
 #include "core/engine/LockController.h"
 #include "core/model/LockStore.h"
-#include "ui/picker/PlacementOverlay.h"
+#include "ui/picker/WidgetOverlayFactory.h"
 
 #include <memory>
 

@@ -1,6 +1,7 @@
 // The placement panel as a user meets it: where a click counts, that choosing may take the panel down
 // from inside its own click, and how it looks (rendered to PNG for review).
 #include "ui/picker/PlacementOverlay.h"
+#include "ui/picker/WidgetOverlayFactory.h"
 
 #include <QApplication>
 #include <QDir>

@@ -7,6 +7,7 @@
 #include "core/platform/WindowBackend.h"
 #include "core/platform/Workspace.h"
 #include "ui/picker/PlacementOverlay.h"
+#include "ui/picker/WidgetOverlayFactory.h"
 #include "x11/X11DesktopBackend.h"
 
 #include "TestLocks.h"

@@ -1,8 +1,5 @@
 #pragma once
 
-#include "core/picker/PlacementPicker.h"
-
-#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -35,19 +32,4 @@ private:
     bool m_translucent;
     bool m_pressedInside = false;
     std::function<void()> m_onClick;
-};
-
-// Shows placement panels as top-level windows above everything, on every desktop, never taking focus.
-class WidgetOverlayFactory final : public PlacementOverlayFactory {
-public:
-    // toGlobal turns an AppKit-space frame into Qt's global coordinates; isCompositing tells whether
-    // translucent windows can be shown.
-    WidgetOverlayFactory(std::function<QRectF(const QRectF&)> toGlobal, std::function<bool()> isCompositing);
-
-    std::unique_ptr<PlacementOverlayWindow> showOverlay(const PlacementOption& option,
-                                                        std::function<void()> onClick) override;
-
-private:
-    std::function<QRectF(const QRectF&)> m_toGlobal;
-    std::function<bool()> m_isCompositing;
 };
