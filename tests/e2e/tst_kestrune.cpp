@@ -1,7 +1,7 @@
-// build/kestrune driven like a user on Xvfb with openbox: the hot key opens and closes the panel, the
-// panel locks and switches applications from the keyboard, a second launch brings the first one's
-// settings forward, where a lock is dragged, typed and saved, a hot key recorded and locks imported from
-// another monitor; and locks in the preference file are enforced on a freshly started application
+// build/kestrune driven like a user on Xvfb under each window manager: the hot key opens and closes the
+// panel, the panel locks and switches applications from the keyboard, a second launch brings the first
+// one's settings forward, where a lock is dragged, typed and saved, a hot key recorded and locks imported
+// from another monitor; and locks in the preference file are enforced on a freshly started application
 // without any user action.
 #include "core/desktop/DisplayIdentity.h"
 #include "core/model/LockStore.h"
@@ -258,7 +258,8 @@ private Q_SLOTS:
         QProcess* xterm = clients.start(u"xterm"_s, {u"-geometry"_s, u"70x20+90+70"_s});
         QVERIFY(xterm);
         QTRY_VERIFY_WITH_TIMEOUT(windowOfClass(u"XTerm"_s) && windowOfClass(u"XLogo"_s), 5000);
-        runQuietly(u"xdotool"_s, {u"windowactivate"_s, u"--sync"_s, QString::number(windowOfClass(u"XTerm"_s))});
+        runQuietly(u"xdotool"_s,
+                   {u"windowactivate"_s, u"--sync"_s, QString::number(windowOfClass(u"XTerm"_s))});
         runQuietly(u"xdotool"_s, {u"mousemove"_s, u"500"_s, u"400"_s});
         const QRectF frame = frameOfClass(u"XTerm"_s);
         QVERIFY(!frame.isEmpty());

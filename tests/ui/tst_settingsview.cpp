@@ -54,7 +54,8 @@ private Q_SLOTS:
                           SettingsModel::LoginItem{});
         view.resize(view.sizeHint());
         view.show();
-        view.editor(e.store.rules().first().id)->model().setValue(RuleEditorModel::Field::W, 700); // "Apply now" stands out
+        // An edited lock, so that "Apply now" stands out.
+        view.editor(e.store.rules().first().id)->model().setValue(RuleEditorModel::Field::W, 700);
         const QString name = dark ? u"dark"_s : u"light"_s;
         QVERIFY(view.grab().save(u"settings-window-%1.png"_s.arg(name)));
         view.resize(view.width(), view.widget()->sizeHint().height());
