@@ -7,6 +7,7 @@
 #include "core/desktop/QTimerScheduler.h"
 #include "core/platform/DesktopBackend.h"
 #include "ui/shell/KestruneIcon.h"
+#include "xdg/XdgBaseDirs.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -53,7 +54,8 @@ int KestruneApp::run(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(kestruneIcon());
 
-    SingleInstance instance;
+    const XdgBaseDirs dirs;
+    SingleInstance instance(dirs);
     switch (instance.claim()) {
     case SingleInstance::Claim::Running:
         break;
@@ -65,7 +67,7 @@ int KestruneApp::run(int argc, char** argv) {
     }
 
     const std::unique_ptr<DesktopBackend> backend = createDesktopBackend();
-    FilePreferenceStore preferences(FilePreferenceStore::defaultPath());
+    FilePreferenceStore preferences(dirs.configHome() + QStringLiteral("/kestrune/preferences.json"));
     QTimerScheduler scheduler;
     AppDelegate delegate(preferences, *backend, scheduler);
     QObject::connect(&instance, &SingleInstance::activationRequested, &delegate, &AppDelegate::openSettings);

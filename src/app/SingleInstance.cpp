@@ -1,5 +1,7 @@
 #include "app/SingleInstance.h"
 
+#include "xdg/XdgBaseDirs.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -28,20 +30,16 @@ QString systemError(int error) {
 
 } // namespace
 
-SingleInstance::SingleInstance(QObject* parent)
+SingleInstance::SingleInstance(const XdgBaseDirs& dirs, QObject* parent)
     : QObject(parent) {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QDir(runtime).exists()) {
+    const QString runtime = dirs.runtimeDir();
+    if (!runtime.isEmpty() && QDir(runtime).exists()) {
         m_folder = runtime;
     } else {
         m_folder = QDir::tempPath() + u"/kestrune-"_s + QString::number(geteuid());
         m_privateFolder = true;
     }
 }
-
-SingleInstance::SingleInstance(QString folder, QObject* parent)
-    : QObject(parent)
-    , m_folder(std::move(folder)) {}
 
 SingleInstance::~SingleInstance() {
     delete m_server; // removes the socket while the lock is still held

@@ -4,6 +4,7 @@
 #include <QString>
 
 class QLocalServer;
+class XdgBaseDirs;
 
 // One Kestrune per user. The first process locks a file in the runtime folder and holds the lock for its
 // life; only the holder listens on the socket next to it. A later one finds the lock taken, asks the
@@ -19,11 +20,9 @@ public:
         Failed,      // nothing was claimed; errorString() says why
     };
 
-    // In $XDG_RUNTIME_DIR, else in a private folder of this user's in the temporary folder, made on first
-    // use and refused when anyone else could have prepared it.
-    explicit SingleInstance(QObject* parent = nullptr);
-    // In folder, an existing folder of this user's.
-    explicit SingleInstance(QString folder, QObject* parent = nullptr);
+    // In the session's runtime folder, else in a private folder of this user's in the temporary folder,
+    // made on first use and refused when anyone else could have prepared it.
+    explicit SingleInstance(const XdgBaseDirs& dirs, QObject* parent = nullptr);
     ~SingleInstance() override;
 
     // Decides, once for all launches at the same moment, whether this process is the one to run.

@@ -1,13 +1,13 @@
 #include "xdg/DesktopEntryIndex.h"
 
+#include "xdg/DesktopEntry.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
 #include <QDirIterator>
-#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QLocale>
 #include <QSet>
 
 using namespace Qt::StringLiterals;
@@ -17,70 +17,30 @@ namespace {
 // The size scalable icons are drawn at.
 constexpr int scalableSize = 128;
 
-struct Parsed {
-    QString name;
-    QString icon;
-    QString wmClass;
-    bool hidden = false;
-};
-
-std::optional<Parsed> parse(const QString& path) {
-    QFile file(path);
-    if (file.size() > 1024 * 1024 || !file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return std::nullopt;
-    const QString locale = QLocale::system().name(); // e.g. de_DE
-    const QString language = locale.section(u'_', 0, 0);
-    QString localeName, languageName;
-    Parsed parsed;
-    bool inMain = false;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.startsWith(u'[')) {
-            inMain = line == "[Desktop Entry]"_L1;
-            continue;
-        }
-        const qsizetype eq = line.indexOf(u'=');
-        if (!inMain || eq <= 0 || line.startsWith(u'#'))
-            continue;
-        const QString key = line.left(eq).trimmed();
-        const QString value = line.mid(eq + 1).trimmed();
-        if (key == "Name"_L1)
-            parsed.name = value;
-        else if (key == u"Name["_s + locale + u']')
-            localeName = value;
-        else if (key == u"Name["_s + language + u']')
-            languageName = value;
-        else if (key == "Icon"_L1)
-            parsed.icon = value;
-        else if (key == "StartupWMClass"_L1)
-            parsed.wmClass = value;
-        else if (key == "Hidden"_L1)
-            parsed.hidden = value == "true"_L1;
+// The locale that names are chosen for: the one of messages, as the C library decides it.
+QString messagesLocale() {
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const QString locale = qEnvironmentVariable(variable);
+        if (!locale.isEmpty())
+            return locale;
     }
-    if (!localeName.isEmpty())
-        parsed.name = localeName;
-    else if (!languageName.isEmpty())
-        parsed.name = languageName;
-    return parsed;
+    return QString();
 }
 
 } // namespace
 
-QStringList DesktopEntryIndex::dataDirs() {
-    QStringList dirs;
-    QString home = qEnvironmentVariable("XDG_DATA_HOME");
-    if (home.isEmpty())
-        home = QDir::homePath() + u"/.local/share"_s;
-    dirs << home;
-    QString system = qEnvironmentVariable("XDG_DATA_DIRS");
-    if (system.isEmpty())
-        system = u"/usr/local/share:/usr/share"_s;
-    for (const QString& dir : system.split(u':', Qt::SkipEmptyParts))
-        dirs << dir;
-    return dirs;
+DesktopEntryIndex::DesktopEntryIndex()
+    : DesktopEntryIndex(XdgBaseDirs(), messagesLocale()) {}
+
+DesktopEntryIndex::DesktopEntryIndex(XdgBaseDirs dirs, QString locale)
+    : m_dirs(std::move(dirs))
+    , m_locale(std::move(locale)) {}
+
+QStringList DesktopEntryIndex::dataDirs() const {
+    return QStringList{m_dirs.dataHome()} + m_dirs.dataDirs();
 }
 
-QList<QDateTime> DesktopEntryIndex::folderStamps() {
+QList<QDateTime> DesktopEntryIndex::folderStamps() const {
     QList<QDateTime> stamps;
     for (const QString& dataDir : dataDirs())
         stamps.append(QFileInfo(dataDir + u"/applications"_s).lastModified());
@@ -103,12 +63,14 @@ void DesktopEntryIndex::rebuild() {
             if (seenIds.contains(id))
                 continue;
             seenIds.insert(id);
-            const auto parsed = parse(path);
-            if (!parsed || parsed->hidden)
+            // A hidden entry counts as deleted: it hides those of its id behind it and names nothing.
+            const auto parsed = DesktopEntry::read(path);
+            if (!parsed || parsed->boolean(u"Hidden"_s).value_or(false))
                 continue;
-            const Entry entry{parsed->name, parsed->icon};
-            if (!parsed->wmClass.isEmpty() && !m_byWmClass.contains(parsed->wmClass))
-                m_byWmClass.insert(parsed->wmClass, entry);
+            const Entry entry{parsed->localizedValue(u"Name"_s, m_locale), parsed->value(u"Icon"_s)};
+            const QString wmClass = parsed->value(u"StartupWMClass"_s);
+            if (!wmClass.isEmpty() && !m_byWmClass.contains(wmClass))
+                m_byWmClass.insert(wmClass, entry);
             const QString fileName = QFileInfo(path).completeBaseName().toLower();
             if (!m_byFileName.contains(fileName))
                 m_byFileName.insert(fileName, entry);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "xdg/XdgBaseDirs.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QImage>
@@ -18,6 +20,11 @@ public:
         QString icon; // Icon: a theme icon name or an absolute path
     };
 
+    // The entries of this session's data folders, named in its language.
+    DesktopEntryIndex();
+    // The entries of dirs' data folders, named for locale (a POSIX locale, as $LC_MESSAGES).
+    DesktopEntryIndex(XdgBaseDirs dirs, QString locale);
+
     std::optional<Entry> find(const QString& windowClass);
     // Reads the entries now unless they are read and unchanged, so that a later find() is quick.
     void prepare();
@@ -25,13 +32,14 @@ public:
     // least that large exists, else its largest bitmap, else pixmaps; null if none.
     QImage loadIcon(const QString& icon) const;
 
-    // The folders searched for data, in order of precedence.
-    static QStringList dataDirs();
-
 private:
+    // The folders searched for data, in order of precedence.
+    QStringList dataDirs() const;
     void rebuild();
-    static QList<QDateTime> folderStamps();
+    QList<QDateTime> folderStamps() const;
 
+    XdgBaseDirs m_dirs;
+    QString m_locale;
     QHash<QString, Entry> m_byWmClass;
     QHash<QString, Entry> m_byFileName; // lower-case file name without .desktop
     QList<QDateTime> m_stamps;          // when each applications folder last changed, as of the last reading

@@ -1,5 +1,8 @@
 #include "xdg/LoginItem.h"
 
+#include "xdg/DesktopEntry.h"
+#include "xdg/XdgBaseDirs.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -12,33 +15,16 @@ namespace {
 
 const QString entryName = u"autostart/kestrune.desktop"_s;
 
-// An entry is off when it is hidden or switched off by the desktop's own autostart settings.
+// An entry is off when it is hidden or switched off by the desktop's own autostart settings; a file
+// without a [Desktop Entry] group starts nothing.
 bool entryEnabled(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return false;
-    bool inMainGroup = false;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.startsWith(u'[')) {
-            inMainGroup = line == u"[Desktop Entry]"_s;
-            continue;
-        }
-        if (!inMainGroup)
-            continue;
-        const qsizetype eq = line.indexOf(u'=');
-        if (eq < 0)
-            continue;
-        const QString key = line.left(eq).trimmed();
-        const QString value = line.mid(eq + 1).trimmed().toLower();
-        if ((key == u"Hidden"_s && value == u"true"_s) ||
-            (key == u"X-GNOME-Autostart-enabled"_s && value == u"false"_s))
-            return false;
-    }
-    return true;
+    const auto entry = DesktopEntry::read(path);
+    return entry && entry->boolean(u"Hidden"_s) != true &&
+           entry->boolean(u"X-GNOME-Autostart-enabled"_s) != false;
 }
 
-// Exec= quoting of the desktop entry format: reserved characters inside double quotes are escaped.
+// Exec= quoting: the program in double quotes, with the characters that stay special inside them escaped.
+// The value's own escapes come on top of that.
 QString quoteExec(const QString& program) {
     QString quoted;
     for (const QChar c : program) {
@@ -51,10 +37,6 @@ QString quoteExec(const QString& program) {
     return u'"' + quoted + u'"';
 }
 
-QString absoluteOr(const QString& dir, const QString& fallback) {
-    return !dir.isEmpty() && QDir::isAbsolutePath(dir) ? dir : fallback;
-}
-
 } // namespace
 
 LoginItem::LoginItem(QString configHome, QStringList systemConfigDirs, QString executable)
@@ -63,16 +45,8 @@ LoginItem::LoginItem(QString configHome, QStringList systemConfigDirs, QString e
     , m_executable(std::move(executable)) {}
 
 LoginItem LoginItem::forCurrentUser() {
-    const QString home =
-        absoluteOr(qEnvironmentVariable("XDG_CONFIG_HOME"), QDir::homePath() + u"/.config"_s);
-    QStringList dirs;
-    for (const QString& d : qEnvironmentVariable("XDG_CONFIG_DIRS").split(u':', Qt::SkipEmptyParts)) {
-        if (QDir::isAbsolutePath(d))
-            dirs.append(d);
-    }
-    if (dirs.isEmpty())
-        dirs.append(u"/etc/xdg"_s);
-    return LoginItem(home, dirs, QCoreApplication::applicationFilePath());
+    const XdgBaseDirs dirs;
+    return LoginItem(dirs.configHome(), dirs.configDirs(), QCoreApplication::applicationFilePath());
 }
 
 QString LoginItem::userEntryPath() const {
@@ -121,7 +95,7 @@ bool LoginItem::writeEntry(bool hidden) const {
                    u"Comment=Keeps chosen applications' windows at a saved place and size\n"
                    u"Icon=kestrune\n"
                    u"Exec="_s +
-                   quoteExec(m_executable) + u"\nTerminal=false\n"_s;
+                   DesktopEntry::escape(quoteExec(m_executable)) + u"\nTerminal=false\n"_s;
     text += hidden ? u"Hidden=true\n"_s : u"X-GNOME-Autostart-enabled=true\n"_s;
     file.write(text.toUtf8());
     return file.commit();

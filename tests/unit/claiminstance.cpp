@@ -1,24 +1,23 @@
-// Claims the one Kestrune instance in the folder given (else in the default place) and prints "running",
-// "another" or "refused: <why>". While it runs, it holds the claim until its standard input closes.
+// Claims the one Kestrune instance where Kestrune does and prints "running", "another" or "refused: <why>".
+// While it runs, it holds the claim until its standard input closes.
 #include "app/SingleInstance.h"
+#include "xdg/XdgBaseDirs.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <cstdio>
-#include <memory>
 #include <unistd.h>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const auto instance = argc > 1 ? std::make_unique<SingleInstance>(QString::fromLocal8Bit(argv[1]))
-                                   : std::make_unique<SingleInstance>();
-    switch (instance->claim()) {
+    SingleInstance instance{XdgBaseDirs()};
+    switch (instance.claim()) {
     case SingleInstance::Claim::AnotherRuns:
         std::puts("another");
         return 0;
     case SingleInstance::Claim::Failed:
-        std::printf("refused: %s\n", qPrintable(instance->errorString()));
+        std::printf("refused: %s\n", qPrintable(instance.errorString()));
         return 1;
     case SingleInstance::Claim::Running:
         break;

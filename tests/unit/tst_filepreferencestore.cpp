@@ -148,27 +148,6 @@ private Q_SLOTS:
         QCOMPARE(readFile(store.setAsidePath()), contents);
     }
 
-    void xdgConfigHomeIsRespected_data() {
-        QTest::addColumn<QByteArray>("xdg");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("absolute") << QByteArray("/tmp/cfg") << u"/tmp/cfg/kestrune/preferences.json"_s;
-        QTest::newRow("unset") << QByteArray() << QDir::homePath() + u"/.config/kestrune/preferences.json"_s;
-        QTest::newRow("relative is ignored")
-            << QByteArray("cfg") << QDir::homePath() + u"/.config/kestrune/preferences.json"_s;
-    }
-    void xdgConfigHomeIsRespected() {
-        QFETCH(QByteArray, xdg);
-        QFETCH(QString, expected);
-        const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
-        if (xdg.isEmpty())
-            qunsetenv("XDG_CONFIG_HOME");
-        else
-            qputenv("XDG_CONFIG_HOME", xdg);
-        const QString actual = FilePreferenceStore::defaultPath();
-        qputenv("XDG_CONFIG_HOME", saved);
-        QCOMPARE(actual, expected);
-    }
-
     // A write that cannot reach the disk leaves the previous file intact and loses nothing in memory;
     // once the folder is writable again the next change writes everything.
     void failedWriteKeepsPreviousFile() {

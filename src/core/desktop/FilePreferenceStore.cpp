@@ -58,14 +58,6 @@ FilePreferenceStore::FilePreferenceStore(QString path)
     read();
 }
 
-QString FilePreferenceStore::defaultPath() {
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // Relative paths in XDG variables are invalid and must be ignored.
-    if (base.isEmpty() || QDir::isRelativePath(base))
-        base = QDir::homePath() + u"/.config"_s;
-    return base + u"/kestrune/preferences.json"_s;
-}
-
 QVariant FilePreferenceStore::value(const QString& key) const {
     const QJsonValue json = m_values.value(key);
     return json.isUndefined() ? QVariant() : fromJson(json);

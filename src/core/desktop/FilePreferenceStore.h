@@ -12,9 +12,6 @@ class FilePreferenceStore final : public PreferenceStore {
 public:
     explicit FilePreferenceStore(QString path);
 
-    // $XDG_CONFIG_HOME/kestrune/preferences.json, with ~/.config when the variable is unset or relative.
-    static QString defaultPath();
-
     QVariant value(const QString& key) const override;
     void setValue(const QString& key, const QVariant& value) override;
     void remove(const QString& key) override;

@@ -1,0 +1,335 @@
+// The tray shell over the simulated desktop, in real widgets: the keys the popup answers, the selected
+// line's look, the action lines, the list's height and the popup's place, the settings window made once
+// and the hot key recorded in it. Renders of the icon and
+// of typical panels in a light and a dark palette are kept for review (kestrune-icon.png, menupanel-*.png).
+#include "app/AppDelegate.h"
+#include "core/desktop/KeyCodes.h"
+#include "core/platform/PreferenceStore.h"
+#include "ui/menu/AppRow.h"
+#include "ui/menu/MenuActionRow.h"
+#include "ui/menu/MenuBarContentView.h"
+#include "ui/settings/HotkeyRecorderRow.h"
+#include "ui/settings/SettingsView.h"
+#include "ui/shell/KestruneIcon.h"
+#include "ui/shell/PanelStyle.h"
+#include "ui/shell/PlainButton.h"
+#include "ui/shell/PopoverHost.h"
+#include "ui/shell/ShortcutText.h"
+#include "ui/shell/ToggleSwitch.h"
+
+#include "ManualScheduler.h"
+#include "SimBackend.h"
+#include "TestLocks.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr quint32 defaultMask = KeyCodes::cmdKey | KeyCodes::optionKey;
+const QString displayA = u"AAAAAAAA-0000-5000-8000-000000000001"_s;
+
+// The shell, launched, over a simulated desktop with one display under the pointer.
+struct Shell {
+    SimBackend backend;
+    bool screensReady = (backend.desk.screens().addDisplay(displayA, {0, 0, 1920, 1080}, u"DELL U2720Q"_s),
+                         backend.desk.screens().setMouseLocation({500, 500}), true);
+    ManualScheduler time;
+    MemoryPreferenceStore prefs;
+    std::unique_ptr<AppDelegate> delegate;
+
+    explicit Shell(bool trusted = true) {
+        backend.desk.setTrusted(trusted);
+        delegate = std::make_unique<AppDelegate>(prefs, backend, time);
+        delegate->applicationDidFinishLaunching();
+    }
+    Pid launch(const QString& bundleID, const QString& name, QColor colour = Qt::gray) {
+        const Pid pid = backend.desk.launch(bundleID, name);
+        QImage icon(32, 32, QImage::Format_RGB32);
+        icon.fill(colour);
+        backend.desk.setIcon(pid, icon);
+        backend.desk.openWindow(pid, {100, 100, 640, 400});
+        return pid;
+    }
+    void lock(const QString& bundleID, bool enabled = true) {
+        LockRule rule = testLock(bundleID, {10, 10, 500, 300}, displayA);
+        rule.isEnabled = enabled;
+        delegate->container().store().upsert(rule);
+    }
+    // Opens the panel as the hot key does.
+    MenuBarContentView* open(std::optional<Pid> frontmost = std::nullopt) {
+        backend.desk.setFrontmost(frontmost);
+        delegate->toggle();
+        return qobject_cast<MenuBarContentView*>(delegate->popover()->content());
+    }
+    static AppRow* row(MenuBarContentView* panel, const QString& name) {
+        for (AppRow* r : panel->rows())
+            if (r->entry().name == name)
+                return r;
+        return nullptr;
+    }
+};
+
+void enter(QWidget* widget) {
+    QEnterEvent event(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(widget, &event);
+}
+
+} // namespace
+
+class TestShell : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { QApplication::setPalette(QApplication::style()->standardPalette()); }
+
+    // The popup holds the keyboard: it answers the hot key and Escape itself. A held hot key repeats,
+    // as presses marked so or as releases and presses of the same moment; neither closes the panel it
+    // just opened.
+    void popupAnswersTheHotKeyAndEscape_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<QString>("held");
+        QTest::addColumn<bool>("closes");
+        const auto hotKeyMods = Qt::ControlModifier | Qt::AltModifier;
+        QTest::newRow("Ctrl+Alt+L") << int(Qt::Key_L) << hotKeyMods << u""_s << true;
+        QTest::newRow("Ctrl+Alt+L held") << int(Qt::Key_L) << hotKeyMods << u"marked"_s << false;
+        QTest::newRow("Ctrl+Alt+L held, repeats unmarked")
+            << int(Qt::Key_L) << hotKeyMods << u"unmarked"_s << false;
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << Qt::KeyboardModifiers() << u""_s << true;
+        QTest::newRow("L alone") << int(Qt::Key_L) << Qt::KeyboardModifiers() << u""_s << false;
+    }
+    void popupAnswersTheHotKeyAndEscape() {
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(QString, held);
+        QFETCH(bool, closes);
+        Shell s;
+        QVERIFY(s.backend.hotKeyFake.press(KeyCodes::L, defaultMask));
+        QWidget* panel = s.delegate->popover()->content();
+        for (int repeat = 0; repeat < (held.isEmpty() ? 1 : 5); ++repeat) {
+            const quint64 time = 1000 + 40 * repeat;
+            if (held == u"unmarked") {
+                QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+                release.setTimestamp(time);
+                QApplication::sendEvent(panel, &release);
+            }
+            QKeyEvent press(QEvent::KeyPress, key, modifiers, QString(), held == u"marked");
+            press.setTimestamp(time);
+            QApplication::sendEvent(panel, &press);
+        }
+        QCOMPARE(s.delegate->isPopoverShown(), !closes);
+    }
+
+    // The selected line: accent background, white name, green switch, "not running" in white at 0.8.
+    // Hovering another line selects that one.
+    void selectedLine() {
+        Shell s;
+        s.launch(u"org.example.Editor"_s, u"Editor"_s);
+        s.lock(u"org.example.Editor"_s);
+        s.lock(u"org.example.Mail"_s);
+        MenuBarContentView* panel = s.open();
+        AppRow* editor = s.row(panel, u"Editor"_s);
+        AppRow* mail = s.row(panel, u"org.example.Mail"_s);
+        const QPalette palette = panel->palette();
+        const auto check = [&](AppRow* row, bool selected) {
+            QCOMPARE(row->isSelected(), selected);
+            QCOMPARE(row->nameButton()->textColour(), selected ? QColor(Qt::white)
+                                                      : row->entry().isRunning
+                                                          ? PanelStyle::primary(palette)
+                                                          : PanelStyle::secondary(palette));
+            QCOMPARE(row->lockSwitch()->tint(),
+                     selected ? std::optional(PanelStyle::green(palette)) : std::nullopt);
+            QCOMPARE(row->grab().toImage().pixelColor(3, AppRow::lineHeight / 2) ==
+                         PanelStyle::accent(palette),
+                     selected);
+            if (row->notRunningLabel())
+                QCOMPARE(row->notRunningLabel()->palette().color(QPalette::WindowText),
+                         selected ? QColor(255, 255, 255, 204) : PanelStyle::tertiary(palette));
+        };
+        check(editor, true);
+        check(mail, false);
+        enter(mail);
+        check(editor, false);
+        check(mail, true);
+    }
+
+    // The list grows 26 pixels a line up to 396, then scrolls to keep the selection in view; the popover
+    // takes the panel's size. Without lines there is only "No apps to lock.", and no display is said.
+    void listHeight_data() {
+        QTest::addColumn<int>("apps");
+        QTest::addColumn<int>("height");
+        QTest::newRow("none") << 0 << 0;
+        QTest::newRow("one") << 1 << 32;
+        QTest::newRow("three") << 3 << 84;
+        QTest::newRow("fifteen") << 15 << 396;
+        QTest::newRow("thirty") << 30 << 396;
+    }
+    void listHeight() {
+        QFETCH(int, apps);
+        QFETCH(int, height);
+        Shell s;
+        Pid last = 0;
+        for (int i = 0; i < apps; ++i)
+            last = s.launch(u"app%1"_s.arg(i, 2, 10, QChar(u'0')), u"App %1"_s.arg(i, 2, 10, QChar(u'0')));
+        if (apps == 0)
+            s.backend.desk.screens().removeDisplay(displayA);
+        MenuBarContentView* panel = s.open(last);
+        QCOMPARE(panel->emptyLabel()->isVisible(), apps == 0);
+        QCOMPARE(panel->list()->isVisible(), apps > 0);
+        QCOMPARE(panel->displayLabel()->text(), apps == 0 ? u"No display"_s : u"DELL U2720Q"_s);
+        if (apps > 0)
+            QCOMPARE(panel->list()->height(), height);
+        QCOMPARE(s.delegate->popover()->height(), panel->sizeHint().height());
+        if (apps == 0)
+            return;
+        QTRY_VERIFY(panel->list()->viewport()->rect().contains(
+            panel->rows().last()->geometry().translated(0, -panel->list()->verticalScrollBar()->value())));
+    }
+
+    // Where the popup goes: under the anchor when there is room, else above it, and always on screen.
+    void popoverPlacement_data() {
+        QTest::addColumn<QRect>("anchor");
+        QTest::addColumn<QPoint>("expected");
+        QTest::newRow("tray icon in a top panel") << QRect(1800, 0, 24, 24) << QPoint(1620, 28);
+        QTest::newRow("tray icon in a bottom panel") << QRect(900, 1056, 24, 24) << QPoint(761, 752);
+        QTest::newRow("pointer in the middle") << QRect(960, 540, 1, 1) << QPoint(810, 545);
+        QTest::newRow("pointer at the left edge") << QRect(3, 300, 1, 1) << QPoint(0, 305);
+    }
+    void popoverPlacement() {
+        QFETCH(QRect, anchor);
+        QFETCH(QPoint, expected);
+        QCOMPARE(PopoverHost::placement(QSize(300, 300), anchor, QRect(0, 0, 1920, 1080)), expected);
+    }
+
+    // "Settings…" closes the panel and shows the settings window, made once, centred once and reused;
+    // closing it returns to accessory policy.
+    void settingsWindowIsReused() {
+        Shell s;
+        s.open()->actionRows().at(1)->click();
+        QVERIFY(!s.delegate->isPopoverShown());
+        QWidget* window = s.delegate->settingsWindow();
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->windowTitle(), u"Kestrune Settings"_s);
+        QCOMPARE(s.delegate->activationPolicy(), ActivationPolicy::Regular);
+        window->move(window->pos() + QPoint(37, 21));
+        const QPoint moved = window->pos();
+        window->close();
+        QCOMPARE(s.delegate->activationPolicy(), ActivationPolicy::Accessory);
+        s.delegate->openSettings();
+        QCOMPARE(s.delegate->settingsWindow(), window);
+        QCOMPARE(window->pos(), moved);
+        QCOMPARE(s.delegate->activationPolicy(), ActivationPolicy::Regular);
+    }
+
+    // While the settings window records a hot key, the old one is released so that its own combination
+    // reaches the window; afterwards the new one is live, or the old one when another program holds the
+    // new one, in the settings too.
+    void recordingTheHotKey_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<bool>("heldElsewhere");
+        QTest::addColumn<QString>("shown");
+        const auto ctrlShift = Qt::ControlModifier | Qt::ShiftModifier;
+        QTest::newRow("Ctrl+Shift+K") << int(Qt::Key_K) << ctrlShift << false << u"Ctrl+Shift+K"_s;
+        QTest::newRow("the old one again")
+            << int(Qt::Key_L) << (Qt::ControlModifier | Qt::AltModifier) << false << u"Ctrl+Alt+L"_s;
+        QTest::newRow("held by another program") << int(Qt::Key_K) << ctrlShift << true << u"Ctrl+Alt+L"_s;
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << Qt::KeyboardModifiers() << false << u"Ctrl+Alt+L"_s;
+    }
+    void recordingTheHotKey() {
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(bool, heldElsewhere);
+        QFETCH(QString, shown);
+        Shell s;
+        if (heldElsewhere)
+            s.backend.hotKeyFake.heldElsewhere.append({40, 0x300});
+        s.delegate->openSettings();
+        auto* view = s.delegate->settingsWindow()->findChild<SettingsView*>();
+        QPushButton* button = view->recorderRow()->button();
+        button->click();
+        QCOMPARE(button->text(), u"Press keys…"_s);
+        QVERIFY(s.backend.hotKeyFake.live().isEmpty());
+        QTest::keyClick(button, Qt::Key(key), modifiers);
+        QCOMPARE(button->text(), shown);
+        QCOMPARE(shortcutText(s.delegate->container().hotkey()), shown);
+        const std::pair<quint32, quint32> live =
+            shown == u"Ctrl+Shift+K"_s ? std::pair(40u, 0x300u) : std::pair(KeyCodes::L, defaultMask);
+        QCOMPARE(s.backend.hotKeyFake.live(), QList{live});
+        const QLabel* message = view->recorderRow()->message();
+        QCOMPARE(message->isVisibleTo(view) ? message->text() : QString(),
+                 heldElsewhere
+                     ? u"Ctrl+Shift+K is already in use by another program. The shortcut stays Ctrl+Alt+L."_s
+                     : QString());
+    }
+
+    // The tray icon draws at the sizes panels ask for; kestrune-icon.png is kept for review.
+    void iconRenders() {
+        QImage sheet(16 + 22 + 48 + 128 + 40, 128, QImage::Format_ARGB32_Premultiplied);
+        sheet.fill(QColor(60, 60, 60));
+        QPainter painter(&sheet);
+        int x = 0;
+        for (int size : {16, 22, 48, 128}) {
+            const QImage image = kestruneIcon().pixmap(size).toImage();
+            QCOMPARE(image.size(), QSize(size, size));
+            int opaque = 0;
+            for (int p = 0; p < size * size; ++p)
+                opaque += qAlpha(image.pixel(p % size, p / size)) > 128;
+            QVERIFY(opaque > size * size / 5);
+            painter.drawImage(x, 0, image);
+            x += size + 10;
+        }
+        painter.end();
+        QVERIFY(sheet.save(u"kestrune-icon.png"_s));
+    }
+
+    // Renders for review: a typical panel, an empty one, one with the master switch off and a long one,
+    // in a light and a dark palette.
+    void renders_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("dark");
+        for (bool dark : {false, true}) {
+            for (const QString& kind : {u"typical"_s, u"empty"_s, u"off"_s, u"long"_s})
+                QTest::addRow("%s %s", qPrintable(kind), dark ? "dark" : "light") << kind << dark;
+        }
+    }
+    void renders() {
+        QFETCH(QString, kind);
+        QFETCH(bool, dark);
+        if (dark) {
+            QPalette palette(QColor(60, 60, 64), QColor(40, 40, 42)); // the rest derived from these two
+            palette.setColor(QPalette::Highlight, QColor(10, 100, 220));
+            QApplication::setPalette(palette);
+        }
+        Shell s;
+        std::optional<Pid> front;
+        if (kind != u"empty") {
+            s.launch(u"XTerm"_s, u"XTerm"_s, QColor(60, 60, 60));
+            front = s.launch(u"org.example.Editor"_s, u"Editor"_s, QColor(220, 120, 40));
+            s.launch(u"firefox"_s, u"Firefox"_s, QColor(230, 90, 40));
+            s.lock(u"org.example.Editor"_s);
+            s.lock(u"org.example.Mail"_s, false);
+            for (int i = 0; kind == u"long" && i < 20; ++i)
+                s.launch(u"app%1"_s.arg(i), u"Application %1"_s.arg(i), QColor::fromHsv(i * 17, 160, 200));
+        }
+        if (kind == u"off")
+            s.delegate->container().store().setGloballyEnabled(false);
+        s.open(front);
+        QTest::qWait(150);
+        QVERIFY(s.delegate->popover()->grab().save(
+            u"menupanel-%1-%2.png"_s.arg(kind, dark ? u"dark"_s : u"light"_s)));
+    }
+};
+
+QTEST_MAIN(TestShell)
+#include "tst_shell.moc"
