@@ -132,12 +132,9 @@ private Q_SLOTS:
             {"Ctrl+,", "zeta", Comma, commandFlag, true, "settings", "settings"},
             {"Ctrl+L", "zeta", L, commandFlag, true, "switched", "switched"},
             {"Ctrl+R", "zeta", R, commandFlag, true, "moved", ""},
-            {"a letter", "zeta", A, 0, false, "", ""},
             {"Ctrl+a letter", "zeta", A, commandFlag, false, "", ""},
             {"Shift+Return", "zeta", Return, shiftFlag, false, "", ""},
             {"Alt+Ctrl+L", "zeta", L, commandFlag | optionFlag, false, "", ""},
-            {"Super+Down", "zeta", DownArrow, controlFlag, false, "", ""},
-            {"Shift+Ctrl+Q", "zeta", Q, commandFlag | shiftFlag, false, "", ""},
             {"Escape (the popover's)", "zeta", Escape, 0, false, "", ""},
         };
         for (const auto& r : rows) {
