@@ -6,6 +6,7 @@
 #include "SimEngine.h"
 #include "TestLocks.h"
 
+#include <QKeySequence>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -104,57 +105,39 @@ private Q_SLOTS:
     // line selected (the application in front when it is listed, else the first line; zeta is locked and
     // its window moved away): whether it is consumed and what it did. Moves stop at both ends.
     void keys_data() {
+        QTest::addColumn<QString>("pressed");
         QTest::addColumn<QString>("front");
-        QTest::addColumn<quint32>("key");
-        QTest::addColumn<quint32>("flags");
         QTest::addColumn<bool>("enabled");
         QTest::addColumn<bool>("consumed");
         QTest::addColumn<QString>("effect");
-        using namespace KeyCodes;
-        const struct {
-            const char* name;
-            const char* front;
-            quint32 key, flags;
-            bool consumed;
-            const char *on, *off; // the effect with the master switch on and off
-        } rows[] = {
-            {"Return", "zeta", Return, 0, true, "updated", ""},
-            {"keypad Enter", "zeta", KeypadEnter, numericPadFlag, true, "updated", ""},
-            {"Space", "zeta", Space, 0, true, "lock off", ""},
-            {"R", "zeta", R, 0, true, "moved", ""},
-            {"Down", "zeta", DownArrow, 0, true, "selected Alpha", "selected Alpha"},
-            {"Up", "zeta", UpArrow, 0, true, "selected Gone", "selected Gone"},
-            {"Up on the first line", "gone", UpArrow, 0, true, "", ""},
-            {"Down on the last line", "Editor", DownArrow, 0, true, "", ""},
-            {"Down, an unlisted app in front", "unknown", DownArrow, 0, true, "selected zeta",
-             "selected zeta"},
-            {"Ctrl+Q", "zeta", Q, commandFlag, true, "quit", "quit"},
-            {"Ctrl+,", "zeta", Comma, commandFlag, true, "settings", "settings"},
-            {"Ctrl+L", "zeta", L, commandFlag, true, "switched", "switched"},
-            {"Ctrl+R", "zeta", R, commandFlag, true, "moved", ""},
-            {"Ctrl+a letter", "zeta", A, commandFlag, false, "", ""},
-            {"Shift+Return", "zeta", Return, shiftFlag, false, "", ""},
-            {"Alt+Ctrl+L", "zeta", L, commandFlag | optionFlag, false, "", ""},
-            {"Escape (the popover's)", "zeta", Escape, 0, false, "", ""},
-        };
-        for (const auto& r : rows) {
+        // Each row: the keys | the application in front | consumed | the effect with the switch on | off.
+        for (const char* row :
+             {"Return|zeta|yes|updated|", "Num+Enter|zeta|yes|updated|", "Space|zeta|yes|lock off|",
+              "R|zeta|yes|moved|", "Down|zeta|yes|selected Alpha|selected Alpha",
+              "Up|zeta|yes|selected Gone|selected Gone", "Up|gone|yes||", "Down|Editor|yes||",
+              "Down|unknown|yes|selected zeta|selected zeta", "Ctrl+Q|zeta|yes|quit|quit",
+              "Ctrl+,|zeta|yes|settings|settings", "Ctrl+L|zeta|yes|switched|switched",
+              "Ctrl+R|zeta|yes|moved|", "Ctrl+A|zeta|no||", "Shift+Return|zeta|no||", "Ctrl+Alt+L|zeta|no||",
+              "Esc|zeta|no||"}) {
+            const QStringList f = QString::fromLatin1(row).split(u'|');
             for (const bool enabled : {true, false}) {
-                QTest::addRow("%s, switch %s", r.name, enabled ? "on" : "off")
-                    << QString::fromLatin1(r.front) << r.key << r.flags << enabled << r.consumed
-                    << QString::fromLatin1(enabled ? r.on : r.off);
+                QTest::addRow("%s, %s in front, switch %s", qPrintable(f[0]), qPrintable(f[1]),
+                              enabled ? "on" : "off")
+                    << f[0] << f[1] << enabled << (f[2] == u"yes"_s) << f[enabled ? 3 : 4];
             }
         }
     }
     void keys() {
+        QFETCH(QString, pressed);
         QFETCH(QString, front);
-        QFETCH(quint32, key);
-        QFETCH(quint32, flags);
         QFETCH(bool, enabled);
         Panel p;
         p.store.setGloballyEnabled(enabled);
         MenuPanelModel& m = p.open(u"org."_s + front); // lines: Gone, zeta, Alpha, Editor
         const auto selected = m.selectedID();
-        QTEST(m.handleKey(key, flags), "consumed");
+        const QKeyCombination key = QKeySequence::fromString(pressed)[0];
+        const auto code = KeyCodes::fromQtKey(key.key(), key.keyboardModifiers());
+        QTEST(m.handleKey(*code, KeyCodes::toolkitFlags(key.keyboardModifiers())), "consumed");
         QStringList effects = p.actions;
         const LockRule lock = p.store.rule(u"org.zeta"_s, displayA).value();
         if (lock.x == opened.x())
