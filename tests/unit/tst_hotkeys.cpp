@@ -22,28 +22,27 @@ private Q_SLOTS:
         QTest::addColumn<QVariant>("keyCode");
         QTest::addColumn<QVariant>("modifiers");
         QTest::addColumn<QVariant>("label");
-        QTest::addColumn<quint32>("expectedKeyCode");
-        QTest::addColumn<QString>("expectedText");
+        QTest::addColumn<QString>("expected");
         const QVariant none;
+        // A key code read wrongly would show as another key or, unknown, as its label "X".
         const struct {
             const char* name;
             QVariant keyCode, modifiers, label;
-            quint32 expectedKeyCode;
-            QString text;
+            QString expected;
         } rows[] = {
-            {"fresh store", none, none, none, 37, u"Ctrl+Alt+L"_s},
-            {"key code 0 is the A key", 0.0, 256.0, u"A"_s, 0, u"Ctrl+A"_s},
-            {"key code stored as text", u"40"_s, none, none, 37, u"Ctrl+Alt+L"_s},
-            {"label stored as data", none, none, QByteArray("K"), 37, u"Ctrl+Alt+L"_s},
-            {"negative key code", -1.0, none, none, 37, u"Ctrl+Alt+L"_s},
-            {"key code beyond 32 bits", 4294967296.0, none, none, 37, u"Ctrl+Alt+L"_s},
-            {"NaN mask", none, std::numeric_limits<double>::quiet_NaN(), none, 37, u"Ctrl+Alt+L"_s},
-            {"all four modifiers, fixed order", 40.0, double(0x1B00), u"K"_s, 40, u"Meta+Ctrl+Alt+Shift+K"_s},
-            {"a key Qt has no name for shows its label", 10.0, double(0x900), u"§"_s, 10, u"Ctrl+Alt+§"_s},
-            {"no modifiers shows the label alone", 96.0, 0.0, u"F5"_s, 96, u"F5"_s},
+            {"fresh store", none, none, none, u"Ctrl+Alt+L"_s},
+            {"key code 0 is the A key", 0.0, 256.0, u"A"_s, u"Ctrl+A"_s},
+            {"key code stored as text", u"40"_s, none, none, u"Ctrl+Alt+L"_s},
+            {"label stored as data", none, none, QByteArray("K"), u"Ctrl+Alt+L"_s},
+            {"negative key code", -1.0, none, u"X"_s, u"Ctrl+Alt+L"_s},
+            {"key code beyond 32 bits", 4294967296.0, none, u"X"_s, u"Ctrl+Alt+L"_s},
+            {"NaN mask", none, std::numeric_limits<double>::quiet_NaN(), none, u"Ctrl+Alt+L"_s},
+            {"all four modifiers, fixed order", 40.0, double(0x1B00), u"K"_s, u"Meta+Ctrl+Alt+Shift+K"_s},
+            {"a key Qt has no name for shows its label", 10.0, double(0x900), u"§"_s, u"Ctrl+Alt+§"_s},
+            {"no modifiers shows the label alone", 96.0, 0.0, u"F5"_s, u"F5"_s},
         };
         for (const auto& r : rows)
-            QTest::newRow(r.name) << r.keyCode << r.modifiers << r.label << r.expectedKeyCode << r.text;
+            QTest::newRow(r.name) << r.keyCode << r.modifiers << r.label << r.expected;
     }
     void loading() {
         QFETCH(QVariant, keyCode);
@@ -58,8 +57,7 @@ private Q_SLOTS:
         }
         const int writes = prefs.writeCount();
         HotkeySettings settings(prefs);
-        QTEST(settings.keyCode(), "expectedKeyCode");
-        QTEST(shortcutText(settings), "expectedText");
+        QTEST(shortcutText(settings), "expected");
         QCOMPARE(prefs.writeCount(), writes);
     }
 

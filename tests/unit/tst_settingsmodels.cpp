@@ -31,8 +31,8 @@ struct Desk : SimEngine {
     }
     // Stores a lock at (100, 100, 600, 400) written as "app@D:name:WxH": on display D (none: "-"), with the
     // display's stored name and captured size when given.
-    LockRule lock(const QString& spec) {
-        const QStringList f = spec.split(u':');
+    LockRule lock(const QString& line) {
+        const QStringList f = line.split(u':');
         const QString display = f[0].section(u'@', 1);
         const QStringList size = f.value(2).split(u'x');
         LockRule r =
@@ -100,8 +100,8 @@ private Q_SLOTS:
         QFETCH(QStringList, locks);
         Desk d;
         QSignalSpy changes(&d.settings, &SettingsModel::groupsChanged);
-        for (const QString& spec : locks)
-            d.lock(spec);
+        for (const QString& line : locks)
+            d.lock(line);
         QTEST(d.groups(), "expected");
         QCOMPARE(d.settings.hasRules(), !locks.isEmpty());
         QCOMPARE(changes.count(), locks.size());
@@ -140,9 +140,9 @@ private Q_SLOTS:
         QFETCH(QString, labSize);
         QFETCH(QString, message);
         Desk d;
-        for (const QString& spec : {u"Alpha@B"_s, u"Notes@-::1512x982"_s, u"Mail@C:Lab:"_s + labSize,
+        for (const QString& line : {u"Alpha@B"_s, u"Notes@-::1512x982"_s, u"Mail@C:Lab:"_s + labSize,
                                     u"Alpha@C:Lab:"_s + labSize, u"Clock@C:Lab:"_s + labSize})
-            d.lock(spec);
+            d.lock(line);
         const RuleGroup to = d.settings.group(target);
         const QList<RuleGroup> candidates = d.settings.importCandidates(to);
         QStringList seen;
