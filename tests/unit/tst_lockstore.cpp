@@ -1,50 +1,58 @@
-// The lock store: what each mutation leaves in the list, what reaches the preference store, when
-// observers hear of it, and that a list we cannot read is never lost.
+// The lock store: what each change leaves in the list, what reaches the preferences and comes back at the
+// next start, when observers hear of it, and that a list we cannot read is never lost.
 #include "core/model/LockStore.h"
 #include "core/platform/PreferenceStore.h"
 
+#include "TestLocks.h"
+
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
-
-#include <limits>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString displayA = u"A1A1A1A1-0000-5000-8000-000000000001"_s;
-const QString displayB = u"B2B2B2B2-0000-5000-8000-000000000002"_s;
-using Display = std::optional<QString>;
+// Locks written as "app@D:x": on display D (none: "-") at x. The last is a twin of the one before by id,
+// as a hand-edited file may hold.
+const QStringList initial{u"editor@A:10"_s, u"term@A:20"_s, u"term@B:99"_s, u"mail@-:5"_s, u"mail@-:6"_s};
 
-LockRule makeRule(const QString& bundleID, const Display& display, double x = 0) {
-    LockRule r;
-    r.id = QUuid::createUuid();
-    r.bundleID = bundleID;
-    r.appName = bundleID.toUpper();
-    r.x = x;
-    r.y = 40;
-    r.width = 800;
-    r.height = 600;
-    r.requiredDisplayID = display;
-    r.requiredDisplayName = display ? std::optional(u"Screen "_s + display->left(1)) : std::nullopt;
-    r.capturedDisplayWidth = 1920;
-    r.capturedDisplayHeight = 1080;
-    return r;
+std::optional<QString> display(const QString& letter) {
+    return letter == u"-"_s ? std::nullopt : std::optional(letter);
 }
 
-// A store over preferences that already hold these rules and this master switch.
+LockRule makeRule(const QString& text) {
+    const QStringList p = text.split(QRegularExpression(u"[@:]"_s));
+    return testLock(p[0], {p[2].toDouble(), 40, 800, 600}, display(p[1]), QRectF(0, 0, 1920, 1080));
+}
+
+// A store loaded from preferences that hold the initial locks (or another stored list) and a master switch.
 struct Fixture {
+    QList<LockRule> rules;
     MemoryPreferenceStore prefs;
     LockStore store{prefs};
 
-    explicit Fixture(const QList<LockRule>& stored = {}, std::optional<bool> enabled = std::nullopt) {
-        if (!stored.isEmpty())
-            prefs.setData(LockStore::rulesKey, *encodeRules(stored));
-        if (enabled)
-            prefs.setBool(LockStore::globalKey, *enabled);
+    explicit Fixture(const QVariant& master = {}, const QVariant& list = {}) {
+        for (const QString& text : initial)
+            rules.append(makeRule(text));
+        rules.last().id = rules.at(3).id;
+        prefs.setValue(LockStore::rulesKey, list.isValid() ? list : QVariant(*encodeRules(rules)));
+        if (master.isValid())
+            prefs.setValue(LockStore::globalKey, master);
         store.load();
     }
-    QList<LockRule> storedRules() const { return *decodeRules(*prefs.dataValue(LockStore::rulesKey)); }
+    // Locks as "app@D:x", " off" when switched off, "*" when their id is none of the initial locks'.
+    QStringList describe(const QList<LockRule>& list) const {
+        QStringList lines;
+        for (const LockRule& r : list) {
+            const bool known =
+                std::any_of(rules.begin(), rules.end(), [&](const LockRule& k) { return k.id == r.id; });
+            lines.append(u"%1@%2:%3%4%5"_s.arg(r.bundleID, r.requiredDisplayID.value_or(u"-"_s))
+                             .arg(r.x)
+                             .arg(r.isEnabled ? u""_s : u" off"_s, known ? u""_s : u"*"_s));
+        }
+        return lines;
+    }
 };
 
 } // namespace
@@ -53,242 +61,151 @@ class TestLockStore : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void firstStartReadsDefaultsAndWritesNothing() {
-        MemoryPreferenceStore prefs;
-        LockStore store(prefs);
-        store.load();
-        QVERIFY(store.rules().isEmpty());
-        QVERIFY(store.isGloballyEnabled());
-        QCOMPARE(prefs.writeCount(), 0);
-    }
-
-    // The stored master switch: only a stored false changes the initial state, and loading it writes
-    // both keys back.
-    void loadMasterSwitch_data() {
+    // What a start loads from the stored master switch: only a stored false changes it, and loading that
+    // writes both keys back at once.
+    void load_data() {
         QTest::addColumn<QVariant>("stored");
         QTest::addColumn<bool>("expected");
         QTest::addColumn<int>("writes");
+        QTest::newRow("absent") << QVariant() << true << 0;
         QTest::newRow("false") << QVariant(false) << false << 2;
         QTest::newRow("true") << QVariant(true) << true << 0;
         QTest::newRow("text 'false' reads as absent") << QVariant(u"false"_s) << true << 0;
         QTest::newRow("number 0 reads as absent") << QVariant(0.0) << true << 0;
     }
-    void loadMasterSwitch() {
+    void load() {
         QFETCH(QVariant, stored);
-        QFETCH(bool, expected);
-        QFETCH(int, writes);
-        const LockRule rule = makeRule(u"xterm"_s, displayA);
-        MemoryPreferenceStore prefs;
-        prefs.setData(LockStore::rulesKey, *encodeRules({rule}));
-        prefs.setValue(LockStore::globalKey, stored);
-        const int before = prefs.writeCount();
-        LockStore store(prefs);
-        store.load();
-        QCOMPARE(store.isGloballyEnabled(), expected);
-        QCOMPARE(store.rules(), QList<LockRule>{rule});
-        QCOMPARE(prefs.writeCount() - before, writes);
-        if (writes > 0) {
-            QCOMPARE(prefs.boolValue(LockStore::globalKey), std::optional(false));
-            QCOMPARE(*decodeRules(*prefs.dataValue(LockStore::rulesKey)), QList<LockRule>{rule});
-        }
+        Fixture f(stored);
+        QTEST(f.store.isGloballyEnabled(), "expected");
+        QCOMPARE(f.describe(f.store.rules()), initial);
+        QTEST(f.prefs.writeCount() - 1 - int(stored.isValid()), "writes");
+        QCOMPARE(f.describe(*decodeRules(*f.prefs.dataValue(LockStore::rulesKey))), initial);
     }
 
-    void masterSwitchSavesAndNotifiesOnlyOnChange() {
-        Fixture f;
-        QSignalSpy spy(&f.store, &LockStore::globallyEnabledChanged);
-        f.store.setGloballyEnabled(true);
-        QCOMPARE(f.prefs.writeCount(), 0);
-        QCOMPARE(spy.count(), 0);
-        f.store.setGloballyEnabled(false);
-        QCOMPARE(f.prefs.boolValue(LockStore::globalKey), std::optional(false));
-        QCOMPARE(spy.count(), 1);
-        f.store.setGloballyEnabled(!f.store.isGloballyEnabled());
-        QCOMPARE(f.prefs.boolValue(LockStore::globalKey), std::optional(true));
-        QCOMPARE(spy.count(), 2);
-    }
-
-    void upsertReplacesInPlaceOrAppends() {
-        const LockRule a = makeRule(u"a"_s, displayA), b = makeRule(u"b"_s, displayA);
-        Fixture f({a, b});
-        QSignalSpy spy(&f.store, &LockStore::rulesChanged);
-        LockRule movedA = a;
-        movedA.x = 300;
-        f.store.upsert(movedA);
-        const LockRule c = makeRule(u"c"_s, std::nullopt);
-        f.store.upsert(c);
-        const QList<LockRule> expected{movedA, b, c};
-        QCOMPARE(f.store.rules(), expected);
-        QCOMPARE(f.storedRules(), expected);
-        QCOMPARE(spy.count(), 2);
-        // The same rule again is saved but is no change.
-        const int writes = f.prefs.writeCount();
-        f.store.upsert(c);
-        QCOMPARE(spy.count(), 2);
-        QVERIFY(f.prefs.writeCount() > writes);
-    }
-
-    void lookups() {
-        const LockRule noDisplay = makeRule(u"term"_s, std::nullopt);
-        const LockRule onA = makeRule(u"term"_s, displayA);
-        const LockRule onB = makeRule(u"term"_s, displayB);
-        const LockRule otherOnA = makeRule(u"other"_s, displayA);
-        const LockRule onBAgain = makeRule(u"term"_s, displayB); // a hand-edited file may hold two
-        Fixture f({onA, noDisplay, otherOnA, onB, onBAgain});
-        QCOMPARE(f.store.rule(u"term"_s, std::nullopt), noDisplay);
-        QCOMPARE(f.store.rule(u"term"_s, displayB), onB); // the first one
-        QCOMPARE(f.store.rule(u"other"_s, std::nullopt), std::nullopt);
-        QCOMPARE(f.store.rule(u"term"_s, displayB.toLower()), std::nullopt); // identifiers are exact texts
-        QCOMPARE(f.store.rules(u"term"_s), (QList<LockRule>{onA, noDisplay, onB, onBAgain}));
-        QVERIFY(f.store.rules(u"missing"_s).isEmpty());
-    }
-
-    // Copying the locks of one display onto another. Rules are described as "app@display:x".
-    void copyRules_data() {
-        QTest::addColumn<Display>("from");
-        QTest::addColumn<Display>("to");
+    // Each change's list in memory and at the next start, the changes observers hear of and the writes.
+    // Replaced locks keep their id, new ones ("*") get a fresh one, copies keep their source's captured
+    // display size. A lock that cannot be written stays in memory only, but the switch is still written.
+    void mutations_data() {
+        QTest::addColumn<QString>("op");
         QTest::addColumn<QStringList>("expected");
-        QTest::addColumn<int>("saves");
-        const QStringList initial{u"editor@A:10"_s, u"term@A:20"_s, u"term@B:99"_s, u"mail@-:5"_s};
-        QTest::newRow("onto a display holding one of the apps")
-            << Display(displayA) << Display(displayB)
-            << QStringList{u"editor@A:10"_s, u"term@A:20"_s, u"term@B:20"_s, u"mail@-:5"_s, u"editor@B:10"_s}
-            << 2;
-        QTest::newRow("onto a display without locks")
-            << Display(displayB) << Display(u"C"_s) << initial + QStringList{u"term@C:99"_s} << 1;
-        QTest::newRow("from no display")
-            << Display() << Display(displayB) << initial + QStringList{u"mail@B:5"_s} << 1;
-        QTest::newRow("to no display")
-            << Display(displayB) << Display() << initial + QStringList{u"term@-:99"_s} << 1;
-        QTest::newRow("same display") << Display(displayA) << Display(displayA) << initial << 0;
-        QTest::newRow("both none") << Display() << Display() << initial << 0;
-        QTest::newRow("source without locks") << Display(u"C"_s) << Display(displayA) << initial << 0;
+        QTest::addColumn<int>("changes");
+        QTest::addColumn<int>("writes");
+        const auto with = [](int index, const QString& line) {
+            QStringList l = initial;
+            l[index] = line;
+            return l;
+        };
+        const auto plus = [](const QString& line) { return initial + QStringList{line}; };
+        QTest::newRow("replace in place") << u"upsert term@A:300"_s << with(1, u"term@A:300"_s) << 1 << 2;
+        QTest::newRow("the same lock again: saved, no change") << u"upsert term@A:20"_s << initial << 0 << 2;
+        QTest::newRow("append") << u"upsert new@-:7"_s << plus(u"new@-:7*"_s) << 1 << 2;
+        QTest::newRow("unwritable lock") << u"upsert bad@A:nan"_s << plus(u"bad@A:nan*"_s) << 1 << 1;
+        QTest::newRow("remove every lock with that id") << u"remove mail@-"_s << initial.first(3) << 1 << 2;
+        QTest::newRow("remove an unknown id: saved anyway") << u"remove unknown"_s << initial << 0 << 2;
+        QTest::newRow("switch one off") << u"off term@A"_s << with(1, u"term@A:20 off"_s) << 1 << 2;
+        QTest::newRow("switch one on that is on: saved, no change") << u"on term@A"_s << initial << 0 << 2;
+        QTest::newRow("switch an unknown one: nothing") << u"off unknown"_s << initial << 0 << 0;
+        QTest::newRow("master switch off") << u"master off"_s << initial << 1 << 2;
+        QTest::newRow("master switch on when on: nothing") << u"master on"_s << initial << 0 << 0;
+        QTest::newRow("copy onto a display with one of the apps: replaced in place, the other appended")
+            << u"copy A B"_s << with(2, u"term@B:20"_s) + QStringList{u"editor@B:10*"_s} << 2 << 4;
+        QTest::newRow("copy onto a display without locks")
+            << u"copy B D"_s << plus(u"term@D:99*"_s) << 1 << 2;
+        QTest::newRow("copy two locks of one app: the later replaces the earlier copy")
+            << u"copy - B"_s << plus(u"mail@B:6*"_s) << 2 << 4;
+        QTest::newRow("copy to no display") << u"copy B -"_s << plus(u"term@-:99*"_s) << 1 << 2;
+        QTest::newRow("copy onto the same display") << u"copy A A"_s << initial << 0 << 0;
+        QTest::newRow("copy between no displays") << u"copy - -"_s << initial << 0 << 0;
+        QTest::newRow("copy from a display without locks") << u"copy D A"_s << initial << 0 << 0;
     }
-    void copyRules() {
-        QFETCH(Display, from);
-        QFETCH(Display, to);
+    void mutations() {
+        QFETCH(QString, op);
         QFETCH(QStringList, expected);
-        QFETCH(int, saves);
-        const QList<LockRule> initial{makeRule(u"editor"_s, displayA, 10), makeRule(u"term"_s, displayA, 20),
-                                      makeRule(u"term"_s, displayB, 99),
-                                      makeRule(u"mail"_s, std::nullopt, 5)};
-        Fixture f(initial);
-        const int writesBefore = f.prefs.writeCount();
-        f.store.copyRules(from, to);
-
-        QStringList described;
-        for (const LockRule& r : f.store.rules())
-            described.append(
-                u"%1@%2:%3"_s.arg(r.bundleID, r.requiredDisplayID.value_or(u"-"_s).left(1)).arg(r.x));
-        QCOMPARE(described, expected);
-        // Replaced locks keep their id and place; copies appended get fresh ids; the rest is copied as is.
-        for (qsizetype i = 0; i < f.store.rules().size(); ++i) {
-            const LockRule& r = f.store.rules().at(i);
-            if (i < initial.size()) {
-                QCOMPARE(r.id, initial.at(i).id);
-            } else {
-                QVERIFY(std::none_of(initial.begin(), initial.end(),
-                                     [&](const LockRule& o) { return o.id == r.id; }));
-                QCOMPARE(r.requiredDisplayName, f.store.rule(r.bundleID, from)->requiredDisplayName);
-                QCOMPARE(r.capturedDisplayWidth, std::optional(1920.0));
-            }
+        Fixture f;
+        const int loaded = f.prefs.writeCount();
+        QSignalSpy rulesSpy(&f.store, &LockStore::rulesChanged);
+        QSignalSpy switchSpy(&f.store, &LockStore::globallyEnabledChanged);
+        const QStringList w = op.split(u' ');
+        const qsizetype named =
+            f.describe(f.rules).indexOf(QRegularExpression(w[1].section(u':', 0, 0) + u":.*"_s));
+        const QUuid id = named < 0 ? QUuid::createUuid() : f.rules.at(named).id;
+        if (w[0] == u"upsert"_s) {
+            LockRule changed = makeRule(w[1]);
+            changed.id = id;
+            f.store.upsert(changed);
+        } else if (w[0] == u"remove"_s) {
+            f.store.remove(id);
+        } else if (w[0] == u"on"_s || w[0] == u"off"_s) {
+            f.store.setEnabled(w[0] == u"on"_s, id);
+        } else if (w[0] == u"master"_s) {
+            f.store.setGloballyEnabled(w[1] == u"on"_s);
+        } else {
+            f.store.copyRules(display(w[1]), display(w[2]));
         }
-        QCOMPARE(f.prefs.writeCount() - writesBefore, 2 * saves); // a save writes the list and the switch
-        QCOMPARE(f.storedRules(), f.store.rules());
+        QCOMPARE(f.describe(f.store.rules()), expected);
+        QTEST(int(rulesSpy.count() + switchSpy.count()), "changes");
+        QTEST(f.prefs.writeCount() - loaded, "writes");
+        for (const LockRule& r : f.store.rules())
+            QCOMPARE(r.capturedDisplayWidth, std::optional(1920.0));
+
+        LockStore reloaded(f.prefs);
+        reloaded.load();
+        QCOMPARE(f.describe(reloaded.rules()), expected.filter(QRegularExpression(u"^(?!.*nan)"_s)));
+        QCOMPARE(reloaded.isGloballyEnabled(), f.store.isGloballyEnabled());
     }
 
-    void removeAlwaysSaves() {
-        const LockRule a = makeRule(u"a"_s, displayA), b = makeRule(u"b"_s, displayA);
-        LockRule twin = a;
-        twin.requiredDisplayID = displayB;
-        Fixture f({a, b, twin});
-        QSignalSpy spy(&f.store, &LockStore::rulesChanged);
-        int writes = f.prefs.writeCount();
-        f.store.remove(QUuid::createUuid());
-        QVERIFY(f.prefs.writeCount() > writes);
-        QCOMPARE(spy.count(), 0);
-        f.store.remove(a.id); // every rule with that id goes
-        QCOMPARE(f.store.rules(), QList<LockRule>{b});
-        QCOMPARE(f.storedRules(), QList<LockRule>{b});
-        QCOMPARE(spy.count(), 1);
-    }
-
-    void setEnabled() {
-        const LockRule a = makeRule(u"a"_s, displayA);
-        Fixture f({a});
-        QSignalSpy spy(&f.store, &LockStore::rulesChanged);
-        int writes = f.prefs.writeCount();
-        f.store.setEnabled(false, QUuid::createUuid());
-        QCOMPARE(f.prefs.writeCount(), writes);
-        f.store.setEnabled(true, a.id); // already on: saved, but no change to announce
-        QCOMPARE(spy.count(), 0);
-        QVERIFY(f.prefs.writeCount() > writes);
-        f.store.setEnabled(false, a.id);
-        QCOMPARE(spy.count(), 1);
-        QCOMPARE(f.storedRules().first().isEnabled, false);
-    }
-
-    // A rule that cannot be encoded leaves the stored list as it was; the switch is still written.
-    void encodingFailureKeepsStoredList() {
-        const LockRule a = makeRule(u"a"_s, displayA);
-        Fixture f({a});
-        LockRule broken = makeRule(u"b"_s, displayA);
-        broken.width = std::numeric_limits<double>::quiet_NaN();
-        f.store.upsert(broken);
-        QCOMPARE(f.store.rules().size(), 2);
-        QCOMPARE(f.storedRules(), QList<LockRule>{a});
-        f.store.setGloballyEnabled(false);
-        QCOMPARE(f.prefs.boolValue(LockStore::globalKey), std::optional(false));
-        QCOMPARE(f.storedRules(), QList<LockRule>{a});
+    // The first lock of an application on exactly this display (none matches only none), identifiers as
+    // exact texts, and all of an application's locks in list order.
+    void lookups() {
+        Fixture f;
+        const auto found = [&](const QString& app, const QString& letter) {
+            const auto r = f.store.rule(app, display(letter));
+            return r ? f.describe({*r}) : QStringList();
+        };
+        QCOMPARE(found(u"term"_s, u"B"_s), QStringList{u"term@B:99"_s});
+        QCOMPARE(found(u"mail"_s, u"-"_s), QStringList{u"mail@-:5"_s});
+        QCOMPARE(found(u"editor"_s, u"-"_s), QStringList());
+        QCOMPARE(found(u"term"_s, u"b"_s), QStringList());
+        QCOMPARE(f.describe(f.store.rules(u"term"_s)), initial.mid(1, 2));
     }
 
     // A stored list we cannot read is loaded as empty but kept aside, byte for byte, before the first
-    // save replaces it; kept copies are never overwritten.
+    // save replaces it (at once when the stored switch is off); kept copies are never overwritten.
     void unreadableListIsKept_data() {
         QTest::addColumn<QVariant>("stored");
-        QTest::addColumn<bool>("storedFalse");
-        const QByteArray good = *encodeRules({makeRule(u"a"_s, displayA), makeRule(u"b"_s, displayB)});
-        QByteArray newerField = good;
-        newerField.replace("\"isEnabled\":true", "\"isEnabled\":\"sometimes\"");
-        QTest::newRow("one record with a new field type") << QVariant(newerField) << false;
-        QTest::newRow("not JSON") << QVariant(QByteArray("\x00\xff garbage", 10)) << false;
-        QTest::newRow("list stored as text") << QVariant(QString::fromUtf8(good)) << false;
-        QTest::newRow("list stored as number") << QVariant(12.0) << false;
-        QTest::newRow("unreadable and master switch off") << QVariant(newerField) << true;
+        QTest::addColumn<QVariant>("master");
+        const QVariant newerField(
+            encodeRules({makeRule(u"a@A:1"_s)})->replace("\"isEnabled\":true", "\"isEnabled\":2"));
+        QTest::newRow("one record with a new field type") << newerField << QVariant();
+        QTest::newRow("list stored as text")
+            << QVariant(QString::fromUtf8(*encodeRules({makeRule(u"a@A:1"_s)}))) << QVariant();
+        QTest::newRow("unreadable and master switch off") << newerField << QVariant(false);
     }
     void unreadableListIsKept() {
         QFETCH(QVariant, stored);
-        QFETCH(bool, storedFalse);
-        MemoryPreferenceStore prefs;
-        prefs.setValue(LockStore::rulesKey, stored);
-        if (storedFalse)
-            prefs.setBool(LockStore::globalKey, false);
-        LockStore store(prefs);
-        store.load();
-        QVERIFY(store.rules().isEmpty());
-        if (!storedFalse)
-            QCOMPARE(prefs.value(LockStore::rulesKey), stored); // load alone writes nothing
+        QFETCH(QVariant, master);
+        Fixture f(master, stored);
+        QVERIFY(f.store.rules().isEmpty());
+        QCOMPARE(f.prefs.value(LockStore::rulesKey) == stored,
+                 !master.isValid()); // load alone writes nothing
+        f.store.upsert(makeRule(u"new@A:1"_s));
+        QCOMPARE(f.prefs.value(LockStore::unreadableRulesKey), stored);
+        QCOMPARE(f.describe(*decodeRules(*f.prefs.dataValue(LockStore::rulesKey))),
+                 QStringList{u"new@A:1*"_s});
 
-        const LockRule fresh = makeRule(u"new"_s, displayA);
-        store.upsert(fresh);
-        QCOMPARE(prefs.value(LockStore::unreadableRulesKey), stored);
-        QCOMPARE(*decodeRules(*prefs.dataValue(LockStore::rulesKey)), QList<LockRule>{fresh});
-
-        // A later start finds another unreadable list: it goes beside the first, never over it.
+        // Later starts find another unreadable list: it goes beside the first, never over it; the same one
+        // again is not kept twice, and nothing is kept "with nothing".
         const QVariant second(QByteArray("[{\"id\":\"broken\"}]"));
-        prefs.setValue(LockStore::rulesKey, second);
-        LockStore again(prefs);
-        again.load();
-        again.save();
-        QCOMPARE(prefs.value(LockStore::unreadableRulesKey), stored);
-        QCOMPARE(prefs.value(LockStore::unreadableRulesKey + u".2"_s), second);
-        // The same unreadable list a third time is not kept twice, and nothing is kept "with nothing".
-        prefs.setValue(LockStore::rulesKey, second);
-        LockStore third(prefs);
-        third.load();
-        third.save();
-        third.save();
-        QVERIFY(!prefs.value(LockStore::unreadableRulesKey + u".3"_s).isValid());
-        QCOMPARE(prefs.value(LockStore::unreadableRulesKey), stored);
+        for (int start = 0; start < 2; ++start) {
+            f.prefs.setValue(LockStore::rulesKey, second);
+            LockStore again(f.prefs);
+            again.load();
+            again.save();
+            again.save();
+        }
+        QCOMPARE(f.prefs.value(LockStore::unreadableRulesKey), stored);
+        QCOMPARE(f.prefs.value(LockStore::unreadableRulesKey + u".2"_s), second);
+        QVERIFY(!f.prefs.value(LockStore::unreadableRulesKey + u".3"_s).isValid());
     }
 };
 

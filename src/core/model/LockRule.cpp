@@ -1,11 +1,13 @@
 #include "core/model/LockRule.h"
 
-#include <QHashFunctions>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QJsonValue>
 
 #include <cmath>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -199,18 +201,29 @@ private:
     bool m_failed = false;
 };
 
-size_t hashNumber(double value, size_t seed) {
-    return qHash(value == 0 ? 0.0 : value, seed);
-}
-
-size_t hashText(const QString& text, size_t seed) {
-    return qHash(text.normalized(QString::NormalizationForm_D), seed);
-}
-
-template <typename T, typename Hash>
-size_t hashOptional(const std::optional<T>& value, size_t seed, Hash hash) {
-    seed = qHash(value.has_value(), seed);
-    return value ? hash(*value, seed) : seed;
+// The record of one stored object; none when a required key is missing or a type is wrong.
+std::optional<LockRule> readRule(const QJsonObject& object) {
+    ObjectReader in(object);
+    LockRule r;
+    const auto id = parseUuid(in.text("id"_L1));
+    r.bundleID = in.text("bundleID"_L1);
+    r.appName = in.text("appName"_L1);
+    r.x = in.number("x"_L1);
+    r.y = in.number("y"_L1);
+    r.width = in.number("width"_L1);
+    r.height = in.number("height"_L1);
+    r.requiredDisplayID = in.optionalText("requiredDisplayID"_L1);
+    r.requiredDisplayName = in.optionalText("requiredDisplayName"_L1);
+    r.isEnabled = in.flag("isEnabled"_L1);
+    r.cascadeWindows = in.flag("cascadeWindows"_L1);
+    r.capturedDisplayOriginX = in.optionalNumber("capturedDisplayOriginX"_L1);
+    r.capturedDisplayOriginY = in.optionalNumber("capturedDisplayOriginY"_L1);
+    r.capturedDisplayWidth = in.optionalNumber("capturedDisplayWidth"_L1);
+    r.capturedDisplayHeight = in.optionalNumber("capturedDisplayHeight"_L1);
+    if (in.failed() || !id)
+        return std::nullopt;
+    r.id = *id;
+    return r;
 }
 
 } // namespace
@@ -238,54 +251,6 @@ bool operator==(const LockRule& a, const LockRule& b) {
            a.capturedDisplayHeight == b.capturedDisplayHeight;
 }
 
-size_t qHash(const LockRule& r, size_t seed) noexcept {
-    seed = qHash(r.id, seed);
-    seed = hashText(r.bundleID, seed);
-    seed = hashText(r.appName, seed);
-    for (double v : {r.x, r.y, r.width, r.height})
-        seed = hashNumber(v, seed);
-    seed = hashOptional(r.requiredDisplayID, seed, hashText);
-    seed = hashOptional(r.requiredDisplayName, seed, hashText);
-    seed = qHash(r.isEnabled, seed);
-    seed = qHash(r.cascadeWindows, seed);
-    for (const auto* v : {&r.capturedDisplayOriginX, &r.capturedDisplayOriginY, &r.capturedDisplayWidth,
-                          &r.capturedDisplayHeight})
-        seed = hashOptional(*v, seed, hashNumber);
-    return seed;
-}
-
-std::optional<QByteArray> LockRule::toJson() const {
-    QByteArray out;
-    if (!writeRule(out, *this))
-        return std::nullopt;
-    return out;
-}
-
-std::optional<LockRule> LockRule::fromJson(const QJsonObject& object) {
-    using namespace Qt::StringLiterals;
-    ObjectReader in(object);
-    LockRule r;
-    const auto id = parseUuid(in.text("id"_L1));
-    r.bundleID = in.text("bundleID"_L1);
-    r.appName = in.text("appName"_L1);
-    r.x = in.number("x"_L1);
-    r.y = in.number("y"_L1);
-    r.width = in.number("width"_L1);
-    r.height = in.number("height"_L1);
-    r.requiredDisplayID = in.optionalText("requiredDisplayID"_L1);
-    r.requiredDisplayName = in.optionalText("requiredDisplayName"_L1);
-    r.isEnabled = in.flag("isEnabled"_L1);
-    r.cascadeWindows = in.flag("cascadeWindows"_L1);
-    r.capturedDisplayOriginX = in.optionalNumber("capturedDisplayOriginX"_L1);
-    r.capturedDisplayOriginY = in.optionalNumber("capturedDisplayOriginY"_L1);
-    r.capturedDisplayWidth = in.optionalNumber("capturedDisplayWidth"_L1);
-    r.capturedDisplayHeight = in.optionalNumber("capturedDisplayHeight"_L1);
-    if (in.failed() || !id)
-        return std::nullopt;
-    r.id = *id;
-    return r;
-}
-
 std::optional<QByteArray> encodeRules(const QList<LockRule>& rules) {
     QByteArray out;
     out += '[';
@@ -310,7 +275,7 @@ std::optional<QList<LockRule>> decodeRules(const QByteArray& json) {
     for (const QJsonValue& element : array) {
         if (!element.isObject())
             return std::nullopt;
-        auto rule = LockRule::fromJson(element.toObject());
+        auto rule = readRule(element.toObject());
         if (!rule)
             return std::nullopt;
         rules.append(std::move(*rule));

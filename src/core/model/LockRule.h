@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QJsonObject>
 #include <QList>
 #include <QMetaType>
 #include <QString>
@@ -31,14 +30,7 @@ struct LockRule {
 
     // Memberwise: texts by canonical equivalence, numbers numerically (0 == -0).
     friend bool operator==(const LockRule& a, const LockRule& b);
-
-    // The stored JSON object, keys in field order; none when a number is not finite.
-    std::optional<QByteArray> toJson() const;
-    // The record of one stored JSON object; none when a required key is missing or a type is wrong.
-    static std::optional<LockRule> fromJson(const QJsonObject& object);
 };
-
-size_t qHash(const LockRule& rule, size_t seed = 0) noexcept;
 
 // Texts compared as Unicode text: canonically equivalent spellings are the same text.
 bool sameText(const QString& a, const QString& b);

@@ -259,7 +259,6 @@ MenuPanelModel::RowState MenuPanelModel::rowState(const MenuAppEntry& entry) con
     const auto here = displayID();
     const auto rule = m_store.rule(entry.bundleID, here);
     RowState state;
-    state.hasLock = rule.has_value();
     state.switchOn = rule && rule->isEnabled;
     state.switchEnabled = rule || (here && isTrusted());
     state.applyEnabled = here && isTrusted();

@@ -45,7 +45,6 @@ public:
     struct RowState {
         bool switchOn = false;      // its lock here is enabled
         bool switchEnabled = false; // with a lock always; without one only with a display and trust
-        bool hasLock = false;       // a lock exists for it on this display
         QString applyTitle;         // "Apply", "Update", "Applied" or "Updated"
         QString applyHelp;          // the apply button's help text
         bool applyEnabled = false;  // a display and trust
@@ -62,20 +61,13 @@ public:
     // selection: the application that was in front if it is listed, else the first line.
     void appear();
 
-    const std::optional<DisplayInfo>& currentDisplay() const { return m_currentDisplay; }
     // The current display's name, or "No display".
     QString displayTitle() const;
     const QList<MenuAppEntry>& entries() const { return m_entries; }
     const std::optional<QString>& selectedID() const { return m_selectedID; }
     std::optional<MenuAppEntry> selectedEntry() const;
-    const std::optional<QString>& flashedID() const { return m_flashedID; }
-    bool flashWasNew() const { return m_flashWasNew; }
-    bool isTrusted() const;
     bool isGloballyEnabled() const;
 
-    // The list for the current display: its locked applications (the first lock of each), then the other
-    // running applications, each group by name whatever the case.
-    QList<MenuAppEntry> buildEntries() const;
     // Hovering a line selects it.
     void select(const QString& bundleID);
     // One line down (+1) or up (-1), stopping at both ends; the first move without a selection takes the
@@ -112,6 +104,10 @@ Q_SIGNALS:
     void flashChanged();
 
 private:
+    // The list for the current display: its locked applications (the first lock of each), then the other
+    // running applications, each group by name whatever the case.
+    QList<MenuAppEntry> buildEntries() const;
+    bool isTrusted() const;
     void setSelectedID(const std::optional<QString>& id);
     std::optional<QString> displayID() const;
 

@@ -44,22 +44,9 @@ public:
     // Whether the edited rectangle differs from the saved one ("Apply now" is then emphasised).
     bool isEdited() const;
     QString applyToolTip() const;
-    // "Saved @ 1512×982": the display size the lock was captured on.
-    std::optional<QString> savedSizeText() const;
-    // "1728×1117": the display's size now, only when it differs from the saved one in whole points.
-    std::optional<QString> currentSizeText() const;
     // "Saved @ 1512×982 · auto-scales to 1728×1117", when both are known.
     std::optional<QString> autoScaleNote() const;
 
-    // Keeps the edited rectangle on the lock's display (when it is connected): at least 120 x 80, at
-    // most the display's size, and inside it.
-    void clampToDisplay();
-
-    // A drag of a field begins: the application's main window, if any, follows until it ends.
-    void beginLiveEdit();
-    // One step of a drag: the window gets the new rectangle unless it already has it.
-    void liveApply();
-    void endLiveEdit();
     // A drag of one field by this many points from where it started (begins the drag on first use).
     void scrub(Field field, double translation);
     void endScrub();
@@ -79,6 +66,18 @@ Q_SIGNALS:
     void valuesChanged();
 
 private:
+    // "Saved @ 1512×982": the display size the lock was captured on.
+    std::optional<QString> savedSizeText() const;
+    // "1728×1117": the display's size now, only when it differs from the saved one in whole points.
+    std::optional<QString> currentSizeText() const;
+    // Keeps the edited rectangle on the lock's display (when it is connected): at least 120 x 80, at
+    // most the display's size, and inside it.
+    void clampToDisplay();
+    // A drag of a field begins: the application's main window, if any, follows until it ends.
+    void beginLiveEdit();
+    // One step of a drag: the window gets the new rectangle unless it already has it.
+    void liveApply();
+    void endLiveEdit();
     void storeChanged();
     void loadValues();
     void setRect(const QRectF& rect);
