@@ -2,7 +2,7 @@
 // the settings window made once, and the hot key following its setting.
 #include "app/AppDelegate.h"
 #include "core/desktop/KeyCodes.h"
-#include "core/platform/PreferenceStore.h"
+#include "core/desktop/MemoryPreferenceStore.h"
 #include "ui/settings/HotkeyRecorderRow.h"
 #include "ui/settings/SettingsView.h"
 #include "ui/shell/KestruneIcon.h"
@@ -61,7 +61,7 @@ private Q_SLOTS:
     void startUpOrder() {
         QFETCH(bool, trusted);
         Shell s;
-        s.backend.desk.setTrusted(trusted);
+        s.backend.desk.trusted = trusted;
         const LockRule rule = testLock(u"org.example.Editor"_s, {100, 100, 800, 600});
         s.prefs.setData(LockStore::rulesKey, *encodeRules({rule}));
         const Pid pid = s.backend.desk.launch(rule.bundleID);
@@ -72,7 +72,7 @@ private Q_SLOTS:
         QCOMPARE(delegate.container().accessibility().isTrusted(), trusted);
         QVERIFY(!delegate.hasHotKey()); // the interface comes after launching has finished
         s.time.advance(std::chrono::milliseconds(0));
-        QCOMPARE(s.backend.desk.actualFrame(w),
+        QCOMPARE(s.backend.desk.window(w).frame,
                  trusted ? QRectF(100, 100, 800, 600) : QRectF(5, 5, 300, 200));
     }
 
@@ -82,13 +82,13 @@ private Q_SLOTS:
         s.start();
         QVERIFY(s.delegate->hasHotKey());
         const Pid term = s.backend.desk.launch(u"org.example.Term"_s);
-        s.backend.desk.setFrontmost(term);
+        s.backend.desk.frontmost = term;
         QVERIFY(s.pressHotKey());
         QVERIFY(s.delegate->isPopoverShown());
         QWidget* first = s.delegate->popover()->content();
         QVERIFY(s.pressHotKey());
         QVERIFY(!s.delegate->isPopoverShown());
-        s.backend.desk.setFrontmost(std::nullopt);
+        s.backend.desk.frontmost = std::nullopt;
         QVERIFY(s.pressHotKey());
         QVERIFY(s.delegate->isPopoverShown());
         QVERIFY(s.delegate->popover()->content() != first);

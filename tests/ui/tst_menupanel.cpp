@@ -2,7 +2,7 @@
 // selected line's look, the action lines, the list's height and scrolling. Renders of typical panels in a
 // light and a dark palette are kept for review (menupanel-*.png).
 #include "app/AppDelegate.h"
-#include "core/platform/PreferenceStore.h"
+#include "core/desktop/MemoryPreferenceStore.h"
 #include "ui/menu/AppRow.h"
 #include "ui/menu/MenuActionRow.h"
 #include "ui/menu/MenuBarContentView.h"
@@ -40,13 +40,13 @@ QPalette darkPalette() {
 struct Desk {
     SimBackend backend;
     bool screensReady = (backend.desk.screens().addDisplay(displayA, {0, 0, 1920, 1080}, u"DELL U2720Q"_s),
-                         backend.desk.screens().setMouseLocation({500, 500}), true);
+                         backend.desk.screens().mouse = QPointF(500, 500), true);
     ManualScheduler time;
     MemoryPreferenceStore prefs;
     std::unique_ptr<AppDelegate> delegate;
 
     explicit Desk(bool trusted = true) {
-        backend.desk.setTrusted(trusted);
+        backend.desk.trusted = trusted;
         delegate = std::make_unique<AppDelegate>(prefs, backend, time);
         delegate->applicationDidFinishLaunching();
     }
@@ -55,7 +55,7 @@ struct Desk {
         const Pid pid = backend.desk.launch(bundleID, name);
         QImage icon(32, 32, QImage::Format_RGB32);
         icon.fill(colour);
-        backend.desk.setIcon(pid, icon);
+        backend.desk.app(pid).icon = icon;
         backend.desk.openWindow(pid, {100, 100, 640, 400});
         return pid;
     }
@@ -66,7 +66,7 @@ struct Desk {
     }
     // Opens the panel as the hot key does.
     MenuBarContentView* open(std::optional<Pid> frontmost = std::nullopt) {
-        backend.desk.setFrontmost(frontmost);
+        backend.desk.frontmost = frontmost;
         delegate->toggle();
         return qobject_cast<MenuBarContentView*>(delegate->popover()->content());
     }
@@ -242,7 +242,7 @@ private Q_SLOTS:
         QPushButton* grant = line.findChild<QPushButton*>();
         QCOMPARE(text->text(), u"Accessibility access not granted"_s);
         QVERIFY(grant->isVisible());
-        d.backend.desk.setGrantOnRequest(true);
+        d.backend.desk.grantOnRequest = true;
         grant->click();
         QCOMPARE(text->text(), u"Accessibility access granted"_s);
         QVERIFY(!grant->isVisible());

@@ -113,7 +113,7 @@ private Q_SLOTS:
         QFETCH(QString, locks);
         QFETCH(QString, expected);
         Window w;
-        w.desk.setTrusted(false);
+        w.desk.trusted = false;
         w.trust.requestAccess();
         w.show();
         if (locks == u"all"_s)
@@ -142,14 +142,14 @@ private Q_SLOTS:
         QTest::keyClicks(width, u"50"_s);
         QTest::keyClick(width, Qt::Key_Return);
         QCOMPARE(width->text(), u"120"_s); // kept at the smallest window
-        QCOMPARE(w.desk.actualFrame(w.window), QRectF(100, 100, 120, 400));
+        QCOMPARE(w.desk.window(w.window).frame, QRectF(100, 100, 120, 400));
         QCOMPARE(w.store.rules().first().width, 600.0);
 
         QWidget* handle = row->field(Field::X)->handle();
         QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(5, 5));
         for (int step = 1; step <= 3; ++step)
             QTest::mouseMove(handle, QPoint(5 + 10 * step, 5 + 3 * step));
-        QCOMPARE(w.desk.actualFrame(w.window), QRectF(130, 100, 120, 400));
+        QCOMPARE(w.desk.window(w.window).frame, QRectF(130, 100, 120, 400));
         QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(35, 14));
         QCOMPARE(row->field(Field::X)->textField()->text(), u"130"_s);
         QCOMPARE(row->applyButton()->toolTip(), u"Save and apply your changes"_s);
@@ -179,7 +179,7 @@ private Q_SLOTS:
         QApplication::setPalette(dark ? QPalette(QColor(60, 60, 63), QColor(40, 40, 42))
                                       : QApplication::style()->standardPalette());
         Window w;
-        w.desk.setTrusted(true);
+        w.desk.trusted = true;
         w.trust.requestAccess();
         w.lockAll();
         w.show();

@@ -2,7 +2,7 @@
 // shown, and that every recordable key survives the trip through Qt and X11 names.
 #include "core/desktop/HotkeySettings.h"
 #include "core/desktop/KeyCodes.h"
-#include "core/platform/PreferenceStore.h"
+#include "core/desktop/MemoryPreferenceStore.h"
 #include "ui/shell/ShortcutText.h"
 
 #include <QKeySequence>
@@ -67,19 +67,18 @@ private Q_SLOTS:
         QCOMPARE(prefs.writeCount(), writes);
     }
 
-    // An update always writes all three values and calls onChange; observers hear only of changes.
+    // An update always writes all three values and emits updated(); observers hear only of changes.
     void update() {
         MemoryPreferenceStore prefs;
         HotkeySettings settings(prefs);
-        int onChangeCalls = 0;
-        settings.onChange = [&] { ++onChangeCalls; };
+        QSignalSpy updates(&settings, &HotkeySettings::updated);
         QSignalSpy keyCodes(&settings, &HotkeySettings::keyCodeChanged);
         QSignalSpy masks(&settings, &HotkeySettings::modifiersChanged);
         QSignalSpy labels(&settings, &HotkeySettings::keyLabelChanged);
 
         settings.update(37, 0x900, u"L"_s);
         QCOMPARE(keyCodes.count() + masks.count() + labels.count(), 0);
-        QCOMPARE(onChangeCalls, 1);
+        QCOMPARE(updates.count(), 1);
         QCOMPARE(prefs.writeCount(), 3);
         QCOMPARE(prefs.numberValue(HotkeySettings::keyCodeKey), std::optional(37.0));
 
@@ -87,7 +86,7 @@ private Q_SLOTS:
         QCOMPARE(keyCodes.count(), 1);
         QCOMPARE(masks.count(), 0);
         QCOMPARE(labels.count(), 1);
-        QCOMPARE(onChangeCalls, 2);
+        QCOMPARE(updates.count(), 2);
         HotkeySettings reloaded(prefs);
         QCOMPARE(reloaded.keyCode(), 40u);
         QCOMPARE(reloaded.keyLabel(), u"K"_s);

@@ -1,7 +1,7 @@
 // The lock store: what each mutation leaves in the list, what reaches the preference store, when
 // observers hear of it, and that a list we cannot read is never lost.
+#include "core/desktop/MemoryPreferenceStore.h"
 #include "core/model/LockStore.h"
-#include "core/platform/PreferenceStore.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -204,7 +204,7 @@ private Q_SLOTS:
         m->applyTyped();
         QCOMPARE(QRectF(m->value(Field::X), m->value(Field::Y), m->value(Field::W), m->value(Field::H)),
                  shown);
-        QCOMPARE(d.desk.actualFrame(d.window), applied);
+        QCOMPARE(d.desk.window(d.window).frame, applied);
         QVERIFY(m->isEdited() && d.saved() == QRectF(100, 100, 600, 400)); // typing does not save
         m->saveAndApply();
         QVERIFY(!m->isEdited() && m->editorRect() == applied && d.saved() == applied);
@@ -237,13 +237,13 @@ private Q_SLOTS:
         Desk d;
         if (setup == u"not running"_s)
             d.desk.quit(d.pid);
-        d.desk.setTrusted(setup != u"untrusted"_s);
+        d.desk.trusted = setup != u"untrusted"_s;
         auto m = d.editor(d.lock(u"Editor"_s, displayA));
         for (double step : steps)
             m->scrub(Field(field), step);
-        QCOMPARE(d.desk.writes(d.window).passes, passes);
+        QCOMPARE(d.desk.window(d.window).passes, passes);
         if (passes)
-            QCOMPARE(d.desk.actualFrame(d.window), m->appliedRect());
+            QCOMPARE(d.desk.window(d.window).frame, m->appliedRect());
         d.store.setEnabled(false, m->rule().id);
         QCOMPARE(m->value(Field(field)), value);
         m->endScrub();
