@@ -7,22 +7,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A window-creation registration; unregisters itself unless the desktop has gone first.
-class SimWindowObserver final : public WindowObserver {
-public:
-    SimWindowObserver(std::weak_ptr<SimDesktop::Observers> table, quint64 id)
-        : m_table(std::move(table))
-        , m_id(id) {}
-    ~SimWindowObserver() override {
-        if (const auto table = m_table.lock())
-            table->erase(m_id);
-    }
-
-private:
-    std::weak_ptr<SimDesktop::Observers> m_table;
-    quint64 m_id;
-};
-
 // One dimension of a size the window accepts: clamped to its limits, then down to its grid.
 double fitDimension(double requested, double minimum, double maximum, double increment, double base) {
     if (!std::isfinite(requested))
@@ -44,13 +28,10 @@ double fitDimension(double requested, double minimum, double maximum, double inc
 } // namespace
 
 Pid SimDesktop::launch(const QString& bundleID, const QString& name, ActivationPolicy policy) {
-    RunningApp app;
-    if (!bundleID.isEmpty())
-        app.bundleID = bundleID;
-    if (!name.isEmpty())
-        app.localizedName = name;
-    app.activationPolicy = policy;
-    return launch(app);
+    const auto given = [](const QString& text) {
+        return text.isEmpty() ? std::nullopt : std::optional(text);
+    };
+    return launch(RunningApp{0, given(bundleID), given(name), policy});
 }
 
 Pid SimDesktop::launch(RunningApp app) {
@@ -74,9 +55,9 @@ void SimDesktop::quit(Pid pid) {
     m_launchOrder.removeAll(pid);
     if (frontmost == pid)
         frontmost.reset();
-    for (auto& [id, observer] : *m_observers) {
-        if (observer.pid == pid)
-            observer.live = false;
+    for (const auto& observer : std::as_const(m_observers)) {
+        if (observer->pid == pid)
+            observer->processGone = true;
     }
     Q_EMIT applicationTerminated(node.mapped().info);
 }
@@ -97,30 +78,20 @@ QList<WindowRef> SimDesktop::openWindows(Pid pid, const QList<QRectF>& frames, q
 }
 
 WindowRef SimDesktop::createWindow(Pid pid, const QRectF& frame, Kind kind) {
-    const WindowRef id = m_nextWindow++;
-    app(pid).windows.prepend(id);
-    Window& w = m_windows[id];
+    app(pid).windows.prepend(m_nextWindow);
+    Window& w = m_windows[m_nextWindow];
     w.pid = pid;
     w.frame = frame;
     w.kind = kind;
-    return id;
+    return m_nextWindow++;
 }
 
 void SimDesktop::announce(WindowRef id) {
-    // Observers registered while one is being told (or dropped meanwhile) are honoured as they stand.
-    const Pid pid = window(id).pid;
-    QList<quint64> ids;
-    for (const auto& [observerId, observer] : *m_observers) {
-        if (observer.pid == pid && observer.live)
-            ids.append(observerId);
-    }
-    const std::shared_ptr<Observers> table = m_observers;
-    for (const quint64 observerId : std::as_const(ids)) {
-        const auto it = table->find(observerId);
-        if (it == table->end() || !it->second.live || !window(id).open)
-            continue;
-        const auto onCreated = it->second.onCreated;
-        onCreated(id);
+    // Observers registered while one is being told are not; ones released meanwhile are not either.
+    const QList<std::shared_ptr<Observer>> observers = m_observers;
+    for (const auto& observer : observers) {
+        if (observer->live && !observer->processGone && observer->pid == window(id).pid && window(id).open)
+            std::function<void(WindowRef)>(observer->onCreated)(id);
     }
 }
 
@@ -144,11 +115,9 @@ int SimDesktop::totalWritePasses() const {
 }
 
 int SimDesktop::observerCount(std::optional<Pid> pid) const {
-    return int(std::count_if(m_observers->begin(), m_observers->end(),
-                             [pid](const auto& e) { return !pid || e.second.pid == *pid; }));
+    return int(std::count_if(m_observers.begin(), m_observers.end(),
+                             [pid](const auto& o) { return o->live && (!pid || o->pid == *pid); }));
 }
-
-// --- Workspace --------------------------------------------------------------------------------------
 
 QList<RunningApp> SimDesktop::runningApplications() const {
     QList<RunningApp> list;
@@ -191,12 +160,9 @@ std::unique_ptr<WindowObserver> SimDesktop::observeWindowCreation(Pid pid,
     const auto it = m_apps.find(pid);
     if (it == m_apps.end() || !it->second.observable)
         return nullptr;
-    const quint64 id = m_nextObserver++;
-    m_observers->emplace(id, Observer{pid, true, std::move(onCreated)});
-    return std::make_unique<SimWindowObserver>(m_observers, id);
+    m_observers.append(std::make_shared<Observer>(Observer{pid, std::move(onCreated)}));
+    return std::make_unique<FakeHandle<WindowObserver, Observer>>(m_observers.last());
 }
-
-// --- WindowBackend ----------------------------------------------------------------------------------
 
 std::optional<WindowRef> SimDesktop::mainWindow(Pid pid) const {
     const auto it = m_apps.find(pid);
@@ -215,19 +181,9 @@ std::optional<QList<WindowRef>> SimDesktop::windows(Pid pid) const {
 
 std::optional<QString> SimDesktop::subrole(WindowRef window) const {
     const Window* w = readable(window);
-    if (!w)
-        return std::nullopt;
-    switch (w->kind) {
-    case Kind::Standard:
-        return standardWindowSubrole;
-    case Kind::Dialog:
-        return dialogSubrole;
-    case Kind::Other:
-        return u"AXFloatingWindow"_s;
-    case Kind::Unreadable:
-        break;
-    }
-    return std::nullopt;
+    const std::optional<QString> subroles[] = {
+        standardWindowSubrole, dialogSubrole, u"AXFloatingWindow"_s, {}};
+    return w ? subroles[int(w->kind)] : std::nullopt;
 }
 
 std::optional<QPointF> SimDesktop::position(WindowRef window) const {
@@ -241,24 +197,15 @@ std::optional<QSizeF> SimDesktop::size(WindowRef window) const {
 }
 
 void SimDesktop::setPosition(WindowRef id, QPointF position) {
-    const auto it = m_windows.find(id);
-    if (it == m_windows.end() || !it->second.open)
-        return;
-    if (beginWrite(it->second, false))
-        it->second.frame.moveTopLeft(position + it->second.positionError);
-    afterWrite(id);
+    write(id, false, [&](Window& w) { w.frame.moveTopLeft(position + w.positionError); });
 }
 
 void SimDesktop::setSize(WindowRef id, QSizeF size) {
-    const auto it = m_windows.find(id);
-    if (it == m_windows.end() || !it->second.open)
-        return;
-    if (beginWrite(it->second, true)) {
-        const QSizeF landed = nearestAcceptableSize(id, size) + it->second.sizeError;
+    write(id, true, [&](Window& w) {
+        const QSizeF landed = nearestAcceptableSize(id, size) + w.sizeError;
         // No window is smaller than a point, whatever it is asked.
-        it->second.frame.setSize(QSizeF(std::max(1.0, landed.width()), std::max(1.0, landed.height())));
-    }
-    afterWrite(id);
+        w.frame.setSize(QSizeF(std::max(1.0, landed.width()), std::max(1.0, landed.height())));
+    });
 }
 
 QSizeF SimDesktop::nearestAcceptableSize(WindowRef window, QSizeF requested) const {
@@ -280,8 +227,6 @@ Pid SimDesktop::pid(WindowRef window) const {
     return app != m_apps.end() && app->second.ownerReadable ? it->second.pid : 0;
 }
 
-// --- TrustSource ------------------------------------------------------------------------------------
-
 bool SimDesktop::isTrusted() const {
     ++trustChecks;
     return trusted;
@@ -295,14 +240,16 @@ bool SimDesktop::requestTrust() {
     return trusted;
 }
 
-// --- Internals --------------------------------------------------------------------------------------
-
 const SimDesktop::Window* SimDesktop::readable(WindowRef window) const {
     const auto it = m_windows.find(window);
     return trusted && it != m_windows.end() && it->second.open ? &it->second : nullptr;
 }
 
-bool SimDesktop::beginWrite(Window& w, bool isSize) {
+void SimDesktop::write(WindowRef id, bool isSize, const std::function<void(Window&)>& apply) {
+    const auto it = m_windows.find(id);
+    if (it == m_windows.end() || !it->second.open)
+        return;
+    Window& w = it->second;
     // A pass is position, size, position: a position write that does not close a size write begins
     // one (as does a size write straight after another, from a caller that writes sizes only).
     if (isSize == w.lastWriteWasSize) {
@@ -313,11 +260,8 @@ bool SimDesktop::beginWrite(Window& w, bool isSize) {
     }
     w.lastWriteWasSize = isSize;
     ++(isSize ? w.sizeWrites : w.positionWrites);
-    return trusted && !w.refusingPass;
-}
-
-void SimDesktop::afterWrite(WindowRef id) {
-    Window& w = window(id);
+    if (trusted && !w.refusingPass)
+        apply(w);
     if (w.writesLeft && --*w.writesLeft <= 0)
         closeWindow(id);
 }

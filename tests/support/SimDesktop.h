@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Fakes.h"
 #include "SimScreens.h"
 
 #include "core/platform/TrustSource.h"
@@ -10,26 +11,18 @@
 
 #include <map>
 
-// A simulated desktop for deterministic tests, as plain data: its running applications and windows are
-// records a test edits directly (desk.window(w).refusals = 2), plus trust and the screens. Only events
-// (launch, quit, windows opening) go through functions, because observers hear of them. Everything
-// happens synchronously, when the test says so.
-//
-// Like the real one it is strict: while trust is withheld every window read fails and every write is
-// ignored; windows of an application are listed topmost first and a new window opens on top; a window
-// with size hints lands on the largest size its grid allows below the request, as window managers
-// round. Frames are outer frames in accessibility space.
+// A simulated desktop for deterministic tests, as plain data: applications and windows are records a
+// test edits directly (desk.window(w).refusals = 2); only events that observers hear of (launch, quit,
+// windows opening) are functions. Like the real one it is strict: without trust every window read fails
+// and every write is ignored; windows are listed topmost first, a new one on top; a window with size
+// hints lands on the largest size its grid allows below the request. Frames are outer frames in
+// accessibility space.
 class SimDesktop final : public Workspace, public WindowBackend, public TrustSource {
     Q_OBJECT
 
 public:
-    // The kind of window, as its "AXSubrole" tells.
-    enum class Kind {
-        Standard,   // "AXStandardWindow"
-        Dialog,     // "AXDialog"
-        Other,      // "AXFloatingWindow": palettes, panels and the like
-        Unreadable, // a window whose kind cannot be read
-    };
+    // The kind of window, as its "AXSubrole" tells; Other is a palette, Unreadable tells nothing.
+    enum class Kind { Standard, Dialog, Other, Unreadable };
 
     // What a window accepts as its size: base + i * increment, within minimum and maximum. Components
     // that are not positive mean no constraint.
@@ -62,8 +55,8 @@ public:
         bool open = true;
         bool positionReadable = true;
         bool sizeReadable = true;
-        int refusals = 0;             // write passes to come that have no effect; always: none ever does
-        QPointF positionError;        // every write lands off by these (the size after size hints)
+        int refusals = 0;      // write passes to come that have no effect; always: none ever does
+        QPointF positionError; // every write lands off by these (the size after size hints)
         QSizeF sizeError{0, 0};
         SizeHints hints;
         std::optional<int> writesLeft; // it closes once it has received this many more writes
@@ -90,12 +83,10 @@ public:
     App& app(Pid pid) { return m_apps.at(pid); }
     Window& window(WindowRef window) { return m_windows.at(window); }
 
-    // Starts an application and reports the launch; it has no window yet.
+    // Starts an application, without a window, and reports the launch.
     Pid launch(const QString& bundleID, const QString& name = {},
                ActivationPolicy policy = ActivationPolicy::Regular);
-    // Starts an application described in full (no bundle identifier, a given pid, ...); 0 when that pid
-    // is running.
-    Pid launch(RunningApp app);
+    Pid launch(RunningApp app); // described in full: no bundle identifier, a given pid, ...
     // Ends an application: its windows close without further notice and the termination is reported.
     void quit(Pid pid);
     // Opens a window on top of its application's others and tells the observers of its process.
@@ -108,8 +99,7 @@ public:
     // Closes a window without notice, as an application does.
     void closeWindow(WindowRef window);
 
-    // Write passes over every window ever opened.
-    int totalWritePasses() const;
+    int totalWritePasses() const; // over every window ever opened
     // Window-creation observers not yet released, of one process or of all.
     int observerCount(std::optional<Pid> pid = std::nullopt) const;
 
@@ -135,28 +125,26 @@ public:
     bool isTrusted() const override;
     bool requestTrust() override;
 
-    // Shared with the observer handles, so that a handle outliving the desktop finds nothing to undo.
-    struct Observer {
-        Pid pid = 0;
-        bool live = true; // false once the process has gone: a reused pid is another process
-        std::function<void(WindowRef)> onCreated;
-    };
-    using Observers = std::map<quint64, Observer>;
-
 private:
     WindowRef createWindow(Pid pid, const QRectF& frame, Kind kind);
     const Window* readable(WindowRef window) const;
-    // Books one write on the window; false when it has no effect.
-    bool beginWrite(Window& w, bool isSize);
-    // Closes the window if it has run out of writes.
-    void afterWrite(WindowRef window);
+    // Books one write on the window and makes it when it takes effect; closes the window once it has
+    // run out of writes.
+    void write(WindowRef window, bool isSize, const std::function<void(Window&)>& apply);
+
+    // A window-creation registration; its handle marks it released.
+    struct Observer {
+        Pid pid = 0;
+        std::function<void(WindowRef)> onCreated;
+        bool live = true;
+        bool processGone = false; // a reused pid is another process
+    };
 
     SimScreens m_screens;
     std::map<Pid, App> m_apps;
     QList<Pid> m_launchOrder;
     std::map<WindowRef, Window> m_windows;
-    std::shared_ptr<Observers> m_observers = std::make_shared<Observers>();
-    quint64 m_nextObserver = 1;
+    QList<std::shared_ptr<Observer>> m_observers;
     Pid m_nextPid = 1000;
     WindowRef m_nextWindow = 0x400001;
 };

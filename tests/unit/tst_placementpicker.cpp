@@ -1,10 +1,10 @@
-// The placement picker's life: what is on screen, which keys are swallowed or passed on, and that the
-// choice is reported once, after the panels are gone, or not at all.
+// The placement picker's life: what is on screen and hooked, how a choice is reported, and the ways it
+// ends without one.
 #include "core/desktop/KeyCodes.h"
 #include "core/picker/PlacementPicker.h"
 
+#include "Fakes.h"
 #include "ManualScheduler.h"
-#include "PickerFakes.h"
 
 #include <QTest>
 
@@ -24,20 +24,21 @@ struct Fixture {
     FakeOverlays overlays;
     FakeKeyTaps taps;
     ManualScheduler time;
-    PlacementPicker picker{overlays, taps, time};
+    std::unique_ptr<PlacementPicker> picker = std::make_unique<PlacementPicker>(overlays, taps, time);
     QList<int> chosen;
     QList<int> panelsAtChoice;
 
     void show(int count) {
-        picker.show(options(count), [this](int n) {
+        picker->show(options(count), [this](int n) {
             chosen.append(n);
             panelsAtChoice.append(int(overlays.visible().size()));
         });
     }
+    // Nothing left behind: no panel, no hook, no pending time-out.
+    bool isClear() const {
+        return overlays.visible().isEmpty() && taps.hookedKeys().isEmpty() && !time.pendingCount();
+    }
 };
-
-const quint32 digit2 = KeyCodes::Digit2;
-const quint32 digit5 = KeyCodes::Digit5;
 
 } // namespace
 
@@ -45,119 +46,82 @@ class TestPlacementPicker : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void showsOnePanelPerOption() {
+    // A choice by a digit key or a click (the tenth panel has no key) is reported once, after every
+    // panel is gone. Only Escape and the digits that mean something are hooked, so every other key
+    // reaches the focused window; without a keyboard hook the panels still answer clicks.
+    void choice_data() {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<bool>("hookRefused");
+        QTest::addColumn<int>("digitKey"); // 0: a click on the last panel
+        QTest::addColumn<int>("chosen");
+        QTest::newRow("digit 2 of three") << 3 << false << 2 << 2;
+        QTest::newRow("digit 5 of three passes on, then 3") << 3 << false << 5 << 3;
+        QTest::newRow("click on the tenth") << 10 << false << 0 << 10;
+        QTest::newRow("click without a keyboard hook") << 2 << true << 0 << 2;
+    }
+    void choice() {
+        QFETCH(int, count);
+        QFETCH(bool, hookRefused);
+        QFETCH(int, digitKey);
         Fixture f;
-        f.show(3);
-        QCOMPARE(f.overlays.visible(), options(3));
-        QCOMPARE(f.picker.optionCount(), 3);
-        // Only Escape and the digits that mean something are hooked; everything else passes by itself.
-        QCOMPARE(f.taps.hookedKeys(),
-                 (QList<quint32>{KeyCodes::Escape, KeyCodes::Digit1, KeyCodes::Digit2, KeyCodes::Digit3}));
-    }
-
-    // Keys while three panels are shown: what is swallowed, what is reported, what stays on screen.
-    void keys_data() {
-        QTest::addColumn<quint32>("key");
-        QTest::addColumn<bool>("swallowed");
-        QTest::addColumn<QList<int>>("chosen");
-        QTest::addColumn<bool>("stillShown");
-        QTest::newRow("2 chooses the second") << digit2 << true << QList<int>{2} << false;
-        QTest::newRow("5 with three options passes on") << digit5 << false << QList<int>{} << true;
-        QTest::newRow("a letter passes on") << quint32(KeyCodes::L) << false << QList<int>{} << true;
-        QTest::newRow("keypad 2 is not a digit key") << 84u << false << QList<int>{} << true;
-        QTest::newRow("Escape dismisses without choosing")
-            << quint32(KeyCodes::Escape) << true << QList<int>{} << false;
-    }
-    void keys() {
-        QFETCH(quint32, key);
-        QFETCH(bool, swallowed);
-        QFETCH(QList<int>, chosen);
-        QFETCH(bool, stillShown);
-        Fixture f;
-        f.show(3);
-        QCOMPARE(f.picker.handleKey(key), swallowed); // straight from a tap, whatever it hooked
-        QCOMPARE(f.chosen, chosen);
-        QCOMPARE(f.picker.isShown(), stillShown);
-        QCOMPARE(f.taps.isHooked(), stillShown);
-        if (!chosen.isEmpty())
-            QCOMPARE(f.panelsAtChoice, QList<int>{0}); // reported after every panel is gone
-    }
-
-    void clickAnyPanel() {
-        Fixture f;
-        f.show(10);
-        QVERIFY(!f.taps.hookedKeys().contains(KeyCodes::Digit0)); // the tenth is reachable only by click
-        QVERIFY(f.overlays.click(10));
-        QCOMPARE(f.chosen, QList<int>{10});
-        QVERIFY(f.overlays.visible().isEmpty());
-        QVERIFY(!f.taps.isHooked());
-    }
-
-    void timesOutAfterSixSeconds() {
-        Fixture f;
-        f.show(2);
-        f.time.advance(5999ms);
-        QVERIFY(f.picker.isShown());
-        f.time.advance(1ms);
-        QVERIFY(!f.picker.isShown());
-        QVERIFY(!f.taps.isHooked());
-        QVERIFY(f.chosen.isEmpty());
-    }
-
-    // A second picker replaces the first: its panels go, its callback is never called and its time-out
-    // does not close the second.
-    void secondShowReplacesTheFirst() {
-        Fixture f;
-        QList<int> firstChoices;
-        f.picker.show(options(2), [&](int n) { firstChoices.append(n); });
-        f.time.advance(4s);
-        f.show(3);
-        QCOMPARE(f.overlays.visible(), options(3));
-        f.time.advance(2s + 1ms); // the first picker's time-out has passed
-        QVERIFY(f.picker.isShown());
-        QVERIFY(f.taps.press(digit2));
-        QVERIFY(firstChoices.isEmpty());
-        QCOMPARE(f.chosen, QList<int>{2});
-        QCOMPARE(f.time.pendingCount(), 0);
-    }
-
-    void emptyListShowsNothing() {
-        Fixture f;
-        f.show(0);
-        QVERIFY(!f.picker.isShown());
-        QCOMPARE(f.taps.installs(), 0);
-        QCOMPARE(f.time.pendingCount(), 0);
-    }
-
-    // Without a keyboard hook the panels still answer clicks and the time-out.
-    void refusedHookLeavesMouseAndTimeout() {
-        Fixture f;
-        f.taps.refuse = true;
-        f.show(2);
-        QVERIFY(f.picker.isShown());
-        QVERIFY(!f.taps.press(digit2));
-        QVERIFY(f.overlays.click(2));
-        QCOMPARE(f.chosen, QList<int>{2});
-        f.show(2);
-        f.time.advance(6s);
-        QVERIFY(!f.picker.isShown());
-        QCOMPARE(f.chosen, QList<int>{2});
-    }
-
-    // Destroying a shown picker takes its panels, hook and time-out with it.
-    void destroyedWhileShown() {
-        FakeOverlays overlays;
-        FakeKeyTaps taps;
-        ManualScheduler time;
-        bool called = false;
-        {
-            PlacementPicker picker(overlays, taps, time);
-            picker.show(options(2), [&](int) { called = true; });
+        f.taps.refuse = hookRefused;
+        f.show(count);
+        QCOMPARE(f.overlays.visible(), options(count));
+        QCOMPARE(f.taps.hookedKeys().size(), hookRefused ? 0 : 1 + std::min(count, 9));
+        QVERIFY(!f.taps.hookedKeys().contains(KeyCodes::Digit0));
+        if (count == 3)
+            QCOMPARE(f.taps.hookedKeys(), (QList<quint32>{KeyCodes::Escape, KeyCodes::Digit1,
+                                                          KeyCodes::Digit2, KeyCodes::Digit3}));
+        QVERIFY(!f.taps.press(KeyCodes::L));
+        if (digitKey == 5) {
+            QVERIFY(!f.taps.press(KeyCodes::Digit5));
+            QVERIFY(f.chosen.isEmpty());
+            QVERIFY(f.taps.press(KeyCodes::Digit3));
+        } else if (digitKey) {
+            QVERIFY(f.taps.press(KeyCodes::Digit2));
+        } else {
+            QVERIFY(f.overlays.click(count));
         }
-        QVERIFY(overlays.visible().isEmpty());
-        QVERIFY(!taps.isHooked());
-        time.advance(10s);
-        QVERIFY(!called);
+        QTEST(f.chosen.value(0), "chosen");
+        QCOMPARE(f.chosen.size(), 1);
+        QCOMPARE(f.panelsAtChoice, QList<int>{0});
+        QVERIFY(f.isClear());
+    }
+
+    // Ways of ending without a choice: Escape, six seconds, another picker replacing this one (whose
+    // own time-out then counts, not the first's), destruction, or nothing to offer. Everything comes
+    // down and nothing is reported.
+    void endsWithoutAChoice_data() {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("Escape") << u"escape"_s;
+        QTest::newRow("six seconds") << u"timeout"_s;
+        QTest::newRow("replaced") << u"replaced"_s;
+        QTest::newRow("destroyed") << u"destroyed"_s;
+        QTest::newRow("nothing to offer") << u"empty"_s;
+    }
+    void endsWithoutAChoice() {
+        QFETCH(QString, ending);
+        Fixture f;
+        f.show(ending == u"empty"_s ? 0 : 3);
+        if (ending == u"escape"_s) {
+            QVERIFY(f.taps.press(KeyCodes::Escape));
+        } else if (ending == u"timeout"_s) {
+            f.time.advance(5999ms);
+            QVERIFY(f.picker->isShown());
+            f.time.advance(1ms);
+        } else if (ending == u"replaced"_s) {
+            f.time.advance(4s);
+            f.picker->show(options(2), [](int) {});
+            f.time.advance(2s + 1ms);
+            QCOMPARE(f.overlays.visible(), options(2));
+            f.time.advance(4s);
+        } else if (ending == u"destroyed"_s) {
+            f.picker.reset();
+        }
+        QVERIFY(!f.picker || !f.picker->isShown());
+        QVERIFY(f.isClear());
+        f.time.advance(10s);
+        QVERIFY(f.chosen.isEmpty());
     }
 };
 
