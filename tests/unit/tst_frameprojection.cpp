@@ -67,6 +67,10 @@ private Q_SLOTS:
             << Rect(-2000, 100, 2000, 1600) << rule({2020, 100, 400, 200}, otherID, Rect(1920, 0, 1000, 800))
             << Rect(-1800, 300, 800, 400);
 
+        QTest::newRow("absurd stored frame: onto the display")
+            << Rect(1920, 0, 2560, 1440) << rule({-1e308, 50, 1e308, 1e308}, otherID, fullHD)
+            << Rect(1920, 0, 2560, 1440);
+
         // Every refusal hands back the stored frame exactly, fractions included.
         const Rect stored(10.25, 20.5, 300.75, 200.125);
         QTest::newRow("display not connected")
