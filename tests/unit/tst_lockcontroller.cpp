@@ -81,7 +81,8 @@ private Q_SLOTS:
             e.store, e.trust, e.displays, e.windows,
             LockController::Platform{e.desk, e.desk, e.desk.screens(), e.time, e.overlays, e.taps});
         engine->start();
-        Q_EMIT e.desk.applicationLaunched(RunningApp{0, editor}); // names no process: nothing to act on
+        Q_EMIT e.desk.applicationLaunched(
+            RunningApp{0, editor, {}, {}}); // names no process: nothing to act on
         QVERIFY(engine->applyTaskPids().isEmpty());
         if (kind == u"relaunched"_s) {
             const Pid first = e.desk.launch(editor);
