@@ -49,7 +49,8 @@ QList<Screen> QtScreenSource::screens() const {
     QList<Screen> list;
     const QList<QScreen*> screens = orderedScreens();
     for (qsizetype i = 0; i < screens.size(); ++i)
-        list.append({quint32(i + 1), rootToAppKit(screens.at(i)->geometry(), primaryGeometry()), screens.at(i)->name()});
+        list.append({quint32(i + 1), rootToAppKit(screens.at(i)->geometry(), primaryGeometry()),
+                     screens.at(i)->name()});
     return list;
 }
 
