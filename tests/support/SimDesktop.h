@@ -78,7 +78,6 @@ public:
     int promptsShown = 0; // requests made while trust was withheld
 
     SimScreens& screens() { return m_screens; }
-    const SimScreens& screens() const { return m_screens; }
     // The record of a running application or of a window ever opened; it must exist.
     App& app(Pid pid) { return m_apps.at(pid); }
     Window& window(WindowRef window) { return m_windows.at(window); }

@@ -28,16 +28,6 @@ LockRule rule(const Rect& frame, const Display& display, std::optional<Rect> cap
     return testLock(u"org.example.App"_s, frame, display, captured);
 }
 
-// Compares rectangles exactly: every result here is meant to be bit-for-bit what the table says.
-bool same(const Rect& a, const Rect& b) {
-    return a.x() == b.x() && a.y() == b.y() && a.width() == b.width() && a.height() == b.height();
-}
-
-QByteArray text(const Rect& r) {
-    return QByteArray::number(r.x()) + ", " + QByteArray::number(r.y()) + ", " +
-           QByteArray::number(r.width()) + ", " + QByteArray::number(r.height());
-}
-
 } // namespace
 
 class TestFrameProjection : public QObject {
@@ -95,8 +85,7 @@ private Q_SLOTS:
         SimScreens screens;
         screens.addDisplay(primaryID, Rect(0, 0, 1920, 1080));
         screens.addDisplay(otherID, appKit(otherFrame, 1080));
-        const Rect result = targetFrame(lock, screens);
-        QVERIFY2(same(result, expected), text(result));
+        QCOMPARE(targetFrame(lock, screens), expected);
     }
 
     // Cascades on a 1440 x 900 primary display.
@@ -131,8 +120,7 @@ private Q_SLOTS:
         screens.addDisplay(primaryID, Rect(0, 0, 1440, 900));
         // 1440, -100 in accessibility space: a 1024 x 768 display to the right, reaching above the primary.
         screens.addDisplay(otherID, appKit(Rect(1440, -100, 1024, 768), 900));
-        const Rect result = cascadeFrame(base, index, display, screens);
-        QVERIFY2(same(result, expected), text(result));
+        QCOMPARE(cascadeFrame(base, index, display, screens), expected);
     }
 };
 
