@@ -81,11 +81,7 @@ void AppDelegate::applicationDidFinishLaunching() {
             });
     m_statusItem->show();
 
-    const QPointer<AppDelegate> self(this);
-    m_container.hotkey().onChange = [self] {
-        if (self)
-            self->registerHotKey();
-    };
+    connect(&m_container.hotkey(), &HotkeySettings::updated, this, &AppDelegate::registerHotKey);
     registerHotKey();
 }
 

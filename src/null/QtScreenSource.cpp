@@ -1,6 +1,7 @@
 #include "null/QtScreenSource.h"
 
 #include "core/desktop/DisplayIdentity.h"
+#include "core/desktop/Geometry.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -16,21 +17,16 @@ QList<QScreen*> orderedScreens() {
     return screens;
 }
 
-// Qt's global coordinates as AppKit space: y up from the primary screen's bottom-left corner.
-QRectF appKitFrame(const QRect& geometry) {
+// The primary screen in Qt's global coordinates, which are the root coordinates here.
+QRectF primaryGeometry() {
     const QScreen* primary = QGuiApplication::primaryScreen();
-    const QRect p = primary ? primary->geometry() : QRect();
-    const double y = p.y() + p.height() - (geometry.y() + geometry.height());
-    return QRectF(geometry.x() - p.x(), y, geometry.width(), geometry.height());
+    return primary ? QRectF(primary->geometry()) : QRectF();
 }
 
 } // namespace
 
 QRectF QtScreenSource::globalFrame(const QRectF& appKitFrame) {
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    const QRectF p = primary ? QRectF(primary->geometry()) : QRectF();
-    const double y = p.y() + p.height() - (appKitFrame.y() + appKitFrame.height());
-    return QRectF(appKitFrame.x() + p.x(), y, appKitFrame.width(), appKitFrame.height());
+    return appKitToRoot(appKitFrame, primaryGeometry());
 }
 
 QtScreenSource::QtScreenSource(QObject* parent)
@@ -53,7 +49,8 @@ QList<Screen> QtScreenSource::screens() const {
     QList<Screen> list;
     const QList<QScreen*> screens = orderedScreens();
     for (qsizetype i = 0; i < screens.size(); ++i)
-        list.append({quint32(i + 1), appKitFrame(screens.at(i)->geometry()), screens.at(i)->name()});
+        list.append({quint32(i + 1), rootToAppKit(screens.at(i)->geometry(), primaryGeometry()),
+                     screens.at(i)->name()});
     return list;
 }
 
@@ -81,5 +78,5 @@ std::optional<QList<ScreenMode>> QtScreenSource::displayModes(quint32 displayNum
 
 QPointF QtScreenSource::mouseLocation() const {
     const QPoint p = QCursor::pos();
-    return appKitFrame(QRect(p, QSize(1, 1))).topLeft();
+    return rootToAppKit(QRectF(p, QSizeF(1, 1)), primaryGeometry()).topLeft();
 }

@@ -7,22 +7,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A window-creation registration; unregisters itself unless the desktop has gone first.
-class SimWindowObserver final : public WindowObserver {
-public:
-    SimWindowObserver(std::weak_ptr<SimDesktop::ObserverTable> table, quint64 id)
-        : m_table(std::move(table))
-        , m_id(id) {}
-    ~SimWindowObserver() override {
-        if (const auto table = m_table.lock())
-            table->entries.erase(m_id);
-    }
-
-private:
-    std::weak_ptr<SimDesktop::ObserverTable> m_table;
-    quint64 m_id;
-};
-
 // One dimension of a size the window accepts: clamped to its limits, then down to its grid.
 double fitDimension(double requested, double minimum, double maximum, double increment, double base) {
     if (!std::isfinite(requested))
@@ -43,22 +27,11 @@ double fitDimension(double requested, double minimum, double maximum, double inc
 
 } // namespace
 
-SimDesktop::SimDesktop(QObject* parent)
-    : Workspace(parent) {}
-
-SimDesktop::~SimDesktop() = default;
-
-// --- Applications -----------------------------------------------------------------------------------
-
-Pid SimDesktop::launch(const QString& bundleID, const QString& name, ActivationPolicy policy, Pid pid) {
-    RunningApp app;
-    app.pid = pid;
-    if (!bundleID.isEmpty())
-        app.bundleID = bundleID;
-    if (!name.isEmpty())
-        app.localizedName = name;
-    app.activationPolicy = policy;
-    return launch(app);
+Pid SimDesktop::launch(const QString& bundleID, const QString& name, ActivationPolicy policy) {
+    const auto given = [](const QString& text) {
+        return text.isEmpty() ? std::nullopt : std::optional(text);
+    };
+    return launch(RunningApp{0, given(bundleID), given(name), policy});
 }
 
 Pid SimDesktop::launch(RunningApp app) {
@@ -67,256 +40,115 @@ Pid SimDesktop::launch(RunningApp app) {
     if (m_apps.contains(app.pid))
         return 0;
     m_nextPid = std::max(m_nextPid, app.pid + 1);
-    App entry;
-    entry.info = app;
-    m_apps.insert(app.pid, entry);
+    m_apps[app.pid].info = app;
     m_launchOrder.append(app.pid);
     Q_EMIT applicationLaunched(app);
     return app.pid;
 }
 
 void SimDesktop::quit(Pid pid) {
-    const auto it = m_apps.constFind(pid);
-    if (it == m_apps.constEnd())
+    const auto node = m_apps.extract(pid);
+    if (node.empty())
         return;
-    const App app = *it;
-    for (const WindowRef w : app.windows)
-        m_windows.remove(w);
-    m_apps.remove(pid);
+    for (const WindowRef w : node.mapped().windows)
+        m_windows.at(w).open = false;
     m_launchOrder.removeAll(pid);
-    if (m_frontmost == pid)
-        m_frontmost.reset();
-    for (auto& [id, entry] : m_observers->entries) {
-        if (entry.pid == pid)
-            entry.live = false;
+    if (frontmost == pid)
+        frontmost.reset();
+    for (const auto& observer : std::as_const(m_observers)) {
+        if (observer->pid == pid)
+            observer->processGone = true;
     }
-    Q_EMIT applicationTerminated(app.info);
+    Q_EMIT applicationTerminated(node.mapped().info);
 }
-
-void SimDesktop::setIcon(Pid pid, const QVariant& icon) {
-    if (const auto it = m_apps.find(pid); it != m_apps.end())
-        it->icon = icon;
-}
-
-void SimDesktop::setInstalledIcon(const QString& bundleID, const QVariant& icon) {
-    m_installedIcons.insert(bundleID, icon);
-}
-
-// --- Windows ----------------------------------------------------------------------------------------
 
 WindowRef SimDesktop::openWindow(Pid pid, const QRectF& frame, Kind kind) {
     const WindowRef id = createWindow(pid, frame, kind);
-    if (id != 0)
-        announceWindow(pid, id);
+    announce(id);
     return id;
 }
 
 QList<WindowRef> SimDesktop::openWindows(Pid pid, const QList<QRectF>& frames, qsizetype announced) {
     QList<WindowRef> ids;
-    for (const QRectF& frame : frames) {
-        if (const WindowRef id = createWindow(pid, frame, Kind::Standard); id != 0)
-            ids.append(id);
-    }
+    for (const QRectF& frame : frames)
+        ids.append(createWindow(pid, frame, Kind::Standard));
     for (const WindowRef id : ids.first(announced < 0 ? ids.size() : std::min(announced, ids.size())))
-        announceWindow(pid, id);
+        announce(id);
     return ids;
 }
 
 WindowRef SimDesktop::createWindow(Pid pid, const QRectF& frame, Kind kind) {
-    const auto app = m_apps.find(pid);
-    if (app == m_apps.end())
-        return 0;
-    const WindowRef id = m_nextWindow++;
-    Window window;
-    window.pid = pid;
-    window.frame = frame;
-    window.kind = kind;
-    m_windows.insert(id, window);
-    m_writes.insert(id, {});
-    app->windows.prepend(id);
-    return id;
+    app(pid).windows.prepend(m_nextWindow);
+    Window& w = m_windows[m_nextWindow];
+    w.pid = pid;
+    w.frame = frame;
+    w.kind = kind;
+    return m_nextWindow++;
 }
 
-void SimDesktop::announceWindow(Pid pid, WindowRef id) {
-    // Observers registered while one is being told (or dropped meanwhile) are honoured as they stand.
-    QList<quint64> ids;
-    for (const auto& [observerId, entry] : m_observers->entries) {
-        if (entry.pid == pid && entry.live)
-            ids.append(observerId);
-    }
-    const std::shared_ptr<ObserverTable> table = m_observers;
-    for (const quint64 observerId : std::as_const(ids)) {
-        const auto it = table->entries.find(observerId);
-        if (it == table->entries.end() || !it->second.live || !m_windows.contains(id))
-            continue;
-        const auto onCreated = it->second.onCreated;
-        if (onCreated)
-            onCreated(id);
+void SimDesktop::announce(WindowRef id) {
+    // Observers registered while one is being told are not; ones released meanwhile are not either.
+    const QList<std::shared_ptr<Observer>> observers = m_observers;
+    for (const auto& observer : observers) {
+        if (observer->live && !observer->processGone && observer->pid == window(id).pid && window(id).open)
+            std::function<void(WindowRef)>(observer->onCreated)(id);
     }
 }
 
-void SimDesktop::closeWindow(WindowRef window) {
-    const auto it = m_windows.constFind(window);
-    if (it == m_windows.constEnd())
+void SimDesktop::closeWindow(WindowRef id) {
+    Window& w = window(id);
+    if (!w.open)
         return;
-    const Pid pid = it->pid;
-    m_windows.erase(it);
-    if (const auto app = m_apps.find(pid); app != m_apps.end()) {
-        app->windows.removeAll(window);
-        if (app->mainWindow == window)
-            app->mainWindow.reset();
+    w.open = false;
+    if (const auto it = m_apps.find(w.pid); it != m_apps.end()) {
+        it->second.windows.removeAll(id);
+        if (it->second.mainWindow == id)
+            it->second.mainWindow.reset();
     }
 }
-
-QList<WindowRef> SimDesktop::windowsOf(Pid pid) const {
-    const auto it = m_apps.constFind(pid);
-    return it == m_apps.constEnd() ? QList<WindowRef>() : it->windows;
-}
-
-void SimDesktop::raise(WindowRef window) {
-    const auto it = m_windows.constFind(window);
-    if (it == m_windows.constEnd())
-        return;
-    if (const auto app = m_apps.find(it->pid); app != m_apps.end()) {
-        app->windows.removeAll(window);
-        app->windows.prepend(window);
-    }
-}
-
-std::optional<QRectF> SimDesktop::actualFrame(WindowRef window) const {
-    const auto it = m_windows.constFind(window);
-    if (it == m_windows.constEnd())
-        return std::nullopt;
-    return it->frame;
-}
-
-void SimDesktop::placeWindow(WindowRef window, const QRectF& frame) {
-    if (const auto it = m_windows.find(window); it != m_windows.end())
-        it->frame = frame;
-}
-
-void SimDesktop::setKind(WindowRef window, Kind kind) {
-    if (const auto it = m_windows.find(window); it != m_windows.end())
-        it->kind = kind;
-}
-
-// --- Failures and peculiarities ---------------------------------------------------------------------
-
-void SimDesktop::setMainWindow(Pid pid, std::optional<WindowRef> window) {
-    if (const auto it = m_apps.find(pid); it != m_apps.end())
-        it->mainWindow = window;
-}
-
-void SimDesktop::setMainWindowReadable(Pid pid, bool readable) {
-    if (const auto it = m_apps.find(pid); it != m_apps.end())
-        it->mainWindowReadable = readable;
-}
-
-void SimDesktop::setWindowsReadable(Pid pid, bool readable) {
-    if (const auto it = m_apps.find(pid); it != m_apps.end())
-        it->windowsReadable = readable;
-}
-
-void SimDesktop::setFrameReadable(WindowRef window, bool positionReadable, bool sizeReadable) {
-    if (const auto it = m_windows.find(window); it != m_windows.end()) {
-        it->positionReadable = positionReadable;
-        it->sizeReadable = sizeReadable;
-    }
-}
-
-void SimDesktop::setPidReadable(WindowRef window, bool readable) {
-    if (const auto it = m_windows.find(window); it != m_windows.end())
-        it->pidReadable = readable;
-}
-
-void SimDesktop::setOwnerReadable(Pid pid, bool readable) {
-    if (const auto it = m_apps.find(pid); it != m_apps.end())
-        it->ownerReadable = readable;
-}
-
-void SimDesktop::refuseFrames(WindowRef window, int passes) {
-    if (const auto it = m_windows.find(window); it != m_windows.end())
-        it->refusedPasses = passes < 0 ? always : passes;
-}
-
-void SimDesktop::setLandingError(WindowRef window, QPointF positionError, QSizeF sizeError) {
-    if (const auto it = m_windows.find(window); it != m_windows.end()) {
-        it->positionError = positionError;
-        it->sizeError = sizeError;
-    }
-}
-
-void SimDesktop::setSizeHints(WindowRef window, const SizeHints& hints) {
-    if (const auto it = m_windows.find(window); it != m_windows.end())
-        it->hints = hints;
-}
-
-void SimDesktop::vanishAfterWrites(WindowRef window, int writes) {
-    if (const auto it = m_windows.find(window); it != m_windows.end())
-        it->writesLeft = std::max(writes, 0);
-    if (writes <= 0)
-        closeWindow(window);
-}
-
-void SimDesktop::setObservable(Pid pid, bool observable) {
-    if (const auto it = m_apps.find(pid); it != m_apps.end())
-        it->observable = observable;
-}
-
-// --- Counters ---------------------------------------------------------------------------------------
 
 int SimDesktop::totalWritePasses() const {
     int total = 0;
-    for (const WriteCounts& c : m_writes)
-        total += c.passes;
+    for (const auto& [id, w] : m_windows)
+        total += w.passes;
     return total;
 }
 
-void SimDesktop::resetCounters() {
-    for (WriteCounts& c : m_writes)
-        c = {};
-    m_trustChecks = 0;
-    m_trustRequests = 0;
-    m_promptsShown = 0;
-    m_activations.clear();
-}
-
 int SimDesktop::observerCount(std::optional<Pid> pid) const {
-    return static_cast<int>(std::count_if(m_observers->entries.begin(), m_observers->entries.end(),
-                                          [pid](const auto& e) { return !pid || e.second.pid == *pid; }));
+    return int(std::count_if(m_observers.begin(), m_observers.end(),
+                             [pid](const auto& o) { return o->live && (!pid || o->pid == *pid); }));
 }
-
-// --- Workspace --------------------------------------------------------------------------------------
 
 QList<RunningApp> SimDesktop::runningApplications() const {
     QList<RunningApp> list;
     for (const Pid pid : m_launchOrder)
-        list.append(m_apps.value(pid).info);
+        list.append(m_apps.at(pid).info);
     return list;
 }
 
 std::optional<RunningApp> SimDesktop::frontmostApplication() const {
-    if (!m_frontmost || !m_apps.contains(*m_frontmost))
+    if (!frontmost || !m_apps.contains(*frontmost))
         return std::nullopt;
-    return m_apps.value(*m_frontmost).info;
+    return m_apps.at(*frontmost).info;
 }
 
 bool SimDesktop::activate(Pid pid) {
     if (!m_apps.contains(pid))
         return false;
-    m_frontmost = pid;
-    m_activations.append(pid);
+    frontmost = pid;
+    activations.append(pid);
     return true;
 }
 
 QVariant SimDesktop::icon(Pid pid) const {
-    return m_apps.value(pid).icon;
+    const auto it = m_apps.find(pid);
+    return it == m_apps.end() ? QVariant() : it->second.icon;
 }
 
 QVariant SimDesktop::iconForBundleID(const QString& bundleID) const {
-    if (const auto it = m_installedIcons.constFind(bundleID); it != m_installedIcons.constEnd())
+    if (const auto it = installedIcons.constFind(bundleID); it != installedIcons.constEnd())
         return *it;
-    for (const App& app : m_apps) {
+    for (const auto& [pid, app] : m_apps) {
         if (app.info.bundleID == bundleID && app.icon.isValid())
             return app.icon;
     }
@@ -325,91 +157,62 @@ QVariant SimDesktop::iconForBundleID(const QString& bundleID) const {
 
 std::unique_ptr<WindowObserver> SimDesktop::observeWindowCreation(Pid pid,
                                                                   std::function<void(WindowRef)> onCreated) {
-    const auto app = m_apps.constFind(pid);
-    if (app == m_apps.constEnd() || !app->observable)
+    const auto it = m_apps.find(pid);
+    if (it == m_apps.end() || !it->second.observable)
         return nullptr;
-    const quint64 id = m_observers->nextId++;
-    m_observers->entries.emplace(id, ObserverTable::Entry{pid, true, std::move(onCreated)});
-    return std::make_unique<SimWindowObserver>(m_observers, id);
+    m_observers.append(std::make_shared<Observer>(Observer{pid, std::move(onCreated)}));
+    return std::make_unique<FakeHandle<WindowObserver, Observer>>(m_observers.last());
 }
 
-// --- WindowBackend ----------------------------------------------------------------------------------
-
 std::optional<WindowRef> SimDesktop::mainWindow(Pid pid) const {
-    const auto app = m_apps.constFind(pid);
-    if (!m_trusted || app == m_apps.constEnd() || !app->mainWindowReadable || app->windows.isEmpty())
+    const auto it = m_apps.find(pid);
+    if (!trusted || it == m_apps.end() || !it->second.mainWindowReadable || it->second.windows.isEmpty())
         return std::nullopt;
-    if (app->mainWindow && app->windows.contains(*app->mainWindow))
-        return app->mainWindow;
-    return app->windows.first();
+    const App& a = it->second;
+    return a.mainWindow && a.windows.contains(*a.mainWindow) ? *a.mainWindow : a.windows.first();
 }
 
 std::optional<QList<WindowRef>> SimDesktop::windows(Pid pid) const {
-    const auto app = m_apps.constFind(pid);
-    if (!m_trusted || app == m_apps.constEnd() || !app->windowsReadable)
+    const auto it = m_apps.find(pid);
+    if (!trusted || it == m_apps.end() || !it->second.windowsReadable)
         return std::nullopt;
-    return app->windows;
+    return it->second.windows;
 }
 
 std::optional<QString> SimDesktop::subrole(WindowRef window) const {
     const Window* w = readable(window);
-    if (!w)
-        return std::nullopt;
-    switch (w->kind) {
-    case Kind::Standard:
-        return standardWindowSubrole;
-    case Kind::Dialog:
-        return dialogSubrole;
-    case Kind::Other:
-        return u"AXFloatingWindow"_s;
-    case Kind::Unreadable:
-        break;
-    }
-    return std::nullopt;
+    const std::optional<QString> subroles[] = {
+        standardWindowSubrole, dialogSubrole, u"AXFloatingWindow"_s, {}};
+    return w ? subroles[int(w->kind)] : std::nullopt;
 }
 
 std::optional<QPointF> SimDesktop::position(WindowRef window) const {
     const Window* w = readable(window);
-    if (!w || !w->positionReadable)
-        return std::nullopt;
-    return w->frame.topLeft();
+    return w && w->positionReadable ? std::optional(w->frame.topLeft()) : std::nullopt;
 }
 
 std::optional<QSizeF> SimDesktop::size(WindowRef window) const {
     const Window* w = readable(window);
-    if (!w || !w->sizeReadable)
-        return std::nullopt;
-    return w->frame.size();
+    return w && w->sizeReadable ? std::optional(w->frame.size()) : std::nullopt;
 }
 
-void SimDesktop::setPosition(WindowRef window, QPointF position) {
-    if (!m_windows.contains(window))
-        return;
-    if (beginWrite(window, false)) {
-        Window& w = m_windows[window];
-        w.frame.moveTopLeft(position + w.positionError);
-    }
-    afterWrite(window);
+void SimDesktop::setPosition(WindowRef id, QPointF position) {
+    write(id, false, [&](Window& w) { w.frame.moveTopLeft(position + w.positionError); });
 }
 
-void SimDesktop::setSize(WindowRef window, QSizeF size) {
-    if (!m_windows.contains(window))
-        return;
-    if (beginWrite(window, true)) {
-        const QSizeF fitted = nearestAcceptableSize(window, size);
-        Window& w = m_windows[window];
-        const QSizeF landed = fitted + w.sizeError;
+void SimDesktop::setSize(WindowRef id, QSizeF size) {
+    write(id, true, [&](Window& w) {
+        const QSizeF landed = nearestAcceptableSize(id, size) + w.sizeError;
         // No window is smaller than a point, whatever it is asked.
         w.frame.setSize(QSizeF(std::max(1.0, landed.width()), std::max(1.0, landed.height())));
-    }
-    afterWrite(window);
+    });
 }
 
 QSizeF SimDesktop::nearestAcceptableSize(WindowRef window, QSizeF requested) const {
-    const auto it = m_windows.constFind(window);
-    if (it == m_windows.constEnd())
+    const auto it = m_windows.find(window);
+    if (it == m_windows.end())
         return requested;
-    const SizeHints& h = it->hints;
+    const SizeHints& h = it->second.hints;
     return QSizeF(fitDimension(requested.width(), h.minimum.width(), h.maximum.width(), h.increment.width(),
                                h.base.width()),
                   fitDimension(requested.height(), h.minimum.height(), h.maximum.height(),
@@ -417,58 +220,48 @@ QSizeF SimDesktop::nearestAcceptableSize(WindowRef window, QSizeF requested) con
 }
 
 Pid SimDesktop::pid(WindowRef window) const {
-    const auto it = m_windows.constFind(window);
-    if (it == m_windows.constEnd() || !it->pidReadable || !m_apps.value(it->pid).ownerReadable)
+    const auto it = m_windows.find(window);
+    if (it == m_windows.end() || !it->second.open)
         return 0;
-    return it->pid;
+    const auto app = m_apps.find(it->second.pid);
+    return app != m_apps.end() && app->second.ownerReadable ? it->second.pid : 0;
 }
 
-// --- TrustSource ------------------------------------------------------------------------------------
-
 bool SimDesktop::isTrusted() const {
-    ++m_trustChecks;
-    return m_trusted;
+    ++trustChecks;
+    return trusted;
 }
 
 bool SimDesktop::requestTrust() {
-    ++m_trustRequests;
-    if (!m_trusted) {
-        ++m_promptsShown;
-        if (m_grantOnRequest)
-            m_trusted = true;
+    if (!trusted) {
+        ++promptsShown;
+        trusted = grantOnRequest;
     }
-    return m_trusted;
+    return trusted;
 }
-
-// --- Internals --------------------------------------------------------------------------------------
 
 const SimDesktop::Window* SimDesktop::readable(WindowRef window) const {
-    if (!m_trusted)
-        return nullptr;
-    const auto it = m_windows.constFind(window);
-    return it == m_windows.constEnd() ? nullptr : &*it;
+    const auto it = m_windows.find(window);
+    return trusted && it != m_windows.end() && it->second.open ? &it->second : nullptr;
 }
 
-bool SimDesktop::beginWrite(WindowRef window, bool isSize) {
-    Window& w = m_windows[window];
-    WriteCounts& counts = m_writes[window];
+void SimDesktop::write(WindowRef id, bool isSize, const std::function<void(Window&)>& apply) {
+    const auto it = m_windows.find(id);
+    if (it == m_windows.end() || !it->second.open)
+        return;
+    Window& w = it->second;
     // A pass is position, size, position: a position write that does not close a size write begins
     // one (as does a size write straight after another, from a caller that writes sizes only).
     if (isSize == w.lastWriteWasSize) {
-        ++counts.passes;
-        w.refusingPass = w.refusedPasses != 0;
-        if (w.refusedPasses > 0)
-            --w.refusedPasses;
+        ++w.passes;
+        w.refusingPass = w.refusals != 0;
+        if (w.refusals > 0)
+            --w.refusals;
     }
     w.lastWriteWasSize = isSize;
-    ++(isSize ? counts.sizeWrites : counts.positionWrites);
-    return m_trusted && !w.refusingPass;
-}
-
-void SimDesktop::afterWrite(WindowRef window) {
-    const auto it = m_windows.find(window);
-    if (it == m_windows.end() || !it->writesLeft)
-        return;
-    if (--*it->writesLeft <= 0)
-        closeWindow(window);
+    ++(isSize ? w.sizeWrites : w.positionWrites);
+    if (trusted && !w.refusingPass)
+        apply(w);
+    if (w.writesLeft && --*w.writesLeft <= 0)
+        closeWindow(id);
 }

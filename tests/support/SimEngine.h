@@ -2,13 +2,13 @@
 
 #include "core/desktop/AccessibilityManager.h"
 #include "core/desktop/DisplayMonitor.h"
+#include "core/desktop/MemoryPreferenceStore.h"
 #include "core/desktop/WindowAccess.h"
 #include "core/engine/LockController.h"
 #include "core/model/LockStore.h"
-#include "core/platform/PreferenceStore.h"
 
+#include "Fakes.h"
 #include "ManualScheduler.h"
-#include "PickerFakes.h"
 #include "SimDesktop.h"
 
 // The whole engine over one simulated desktop with virtual time, as the engine and view-model tests use

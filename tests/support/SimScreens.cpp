@@ -1,83 +1,61 @@
 #include "SimScreens.h"
 
-quint32 SimScreens::addDisplay(const QString& uuid, const QRectF& frame, const QString& name,
-                               std::optional<QList<ScreenMode>> modes, bool announce) {
-    const quint32 number = m_nextNumber++;
-    addRawDisplay({number, uuid, frame, name.isEmpty() ? uuid.left(8) : name, std::move(modes)}, announce);
-    return number;
-}
+#include <stdexcept>
 
-void SimScreens::addRawDisplay(const Display& display, bool announce) {
-    m_displays.append(display);
-    if (display.displayNumber && *display.displayNumber >= m_nextNumber)
-        m_nextNumber = *display.displayNumber + 1;
-    changed(announce);
+void SimScreens::addDisplay(const QString& uuid, const QRectF& frame, const QString& name,
+                            std::optional<QList<ScreenMode>> modes, bool announce) {
+    quint32 number = 1;
+    for (const Display& d : std::as_const(displays))
+        number = std::max(number, d.displayNumber.value_or(0) + 1);
+    displays.append({number, uuid, frame, name.isEmpty() ? uuid.left(8) : name, std::move(modes)});
+    if (announce)
+        announceChange();
 }
 
 void SimScreens::removeDisplay(const QString& uuid, bool announce) {
-    const qsizetype i = indexOf(uuid);
-    if (i >= 0)
-        m_displays.removeAt(i);
-    changed(announce);
+    displays.removeIf([&](const Display& d) { return d.uuid == uuid; });
+    if (announce)
+        announceChange();
 }
 
-void SimScreens::setFrame(const QString& uuid, const QRectF& frame, bool announce) {
-    const qsizetype i = indexOf(uuid);
-    if (i >= 0)
-        m_displays[i].frame = frame;
-    changed(announce);
-}
-
-void SimScreens::setOrder(const QStringList& uuids, bool announce) {
-    QList<Display> ordered;
-    for (const QString& uuid : uuids) {
-        const qsizetype i = indexOf(uuid);
-        if (i >= 0)
-            ordered.append(m_displays.at(i));
+SimScreens::Display& SimScreens::display(const QString& uuid) {
+    for (Display& d : displays) {
+        if (d.uuid == uuid)
+            return d;
     }
-    for (const Display& d : std::as_const(m_displays)) {
-        if (!d.uuid || !uuids.contains(*d.uuid))
-            ordered.append(d);
-    }
-    m_displays = ordered;
-    changed(announce);
+    throw std::out_of_range("no such display");
 }
 
 QList<Screen> SimScreens::screens() const {
     QList<Screen> list;
-    for (const Display& d : m_displays)
+    for (const Display& d : displays)
         list.append({d.displayNumber, d.frame, d.name});
     return list;
 }
 
 std::optional<Screen> SimScreens::mainScreen() const {
-    if (m_displays.isEmpty())
-        return std::nullopt;
-    const qsizetype i = m_mainUuid ? indexOf(*m_mainUuid) : -1;
-    const Display& d = m_displays.at(i >= 0 ? i : 0);
-    return Screen{d.displayNumber, d.frame, d.name};
+    const QList<Screen> list = screens();
+    for (qsizetype i = 0; i < list.size() && mainUuid; ++i) {
+        if (displays.at(i).uuid == mainUuid)
+            return list.at(i);
+    }
+    return list.isEmpty() ? std::nullopt : std::optional(list.first());
+}
+
+const SimScreens::Display* SimScreens::byNumber(quint32 displayNumber) const {
+    for (const Display& d : displays) {
+        if (d.displayNumber == displayNumber)
+            return &d;
+    }
+    return nullptr;
 }
 
 std::optional<QString> SimScreens::displayUUID(quint32 displayNumber) const {
-    for (const Display& d : m_displays) {
-        if (d.displayNumber == displayNumber)
-            return d.uuid;
-    }
-    return std::nullopt;
+    const Display* d = byNumber(displayNumber);
+    return d ? d->uuid : std::nullopt;
 }
 
 std::optional<QList<ScreenMode>> SimScreens::displayModes(quint32 displayNumber) const {
-    for (const Display& d : m_displays) {
-        if (d.displayNumber == displayNumber)
-            return d.modes;
-    }
-    return std::nullopt;
-}
-
-qsizetype SimScreens::indexOf(const QString& uuid) const {
-    for (qsizetype i = 0; i < m_displays.size(); ++i) {
-        if (m_displays.at(i).uuid == uuid)
-            return i;
-    }
-    return -1;
+    const Display* d = byNumber(displayNumber);
+    return d ? d->modes : std::nullopt;
 }

@@ -4,6 +4,8 @@
 
 #include <QRectF>
 
+#include <tuple>
+
 // A lock as tests need one: a fresh id, enabled and cascading, at frame (accessibility space), tied to
 // display when given, with that display's geometry at capture time when captured is given.
 inline LockRule testLock(const QString& bundleID, const QRectF& frame,
@@ -11,18 +13,12 @@ inline LockRule testLock(const QString& bundleID, const QRectF& frame,
                          const std::optional<QRectF>& captured = std::nullopt) {
     LockRule r;
     r.id = QUuid::createUuid();
-    r.bundleID = bundleID;
-    r.appName = bundleID;
-    r.x = frame.x();
-    r.y = frame.y();
-    r.width = frame.width();
-    r.height = frame.height();
+    r.bundleID = r.appName = bundleID;
+    std::tie(r.x, r.y, r.width, r.height) = std::tuple(frame.x(), frame.y(), frame.width(), frame.height());
     r.requiredDisplayID = display;
-    if (captured) {
-        r.capturedDisplayOriginX = captured->x();
-        r.capturedDisplayOriginY = captured->y();
-        r.capturedDisplayWidth = captured->width();
-        r.capturedDisplayHeight = captured->height();
-    }
+    if (captured)
+        std::tie(r.capturedDisplayOriginX, r.capturedDisplayOriginY, r.capturedDisplayWidth,
+                 r.capturedDisplayHeight) =
+            std::tuple(captured->x(), captured->y(), captured->width(), captured->height());
     return r;
 }

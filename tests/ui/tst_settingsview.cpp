@@ -38,7 +38,7 @@ private Q_SLOTS:
         e.desk.screens().addDisplay(builtIn, {0, 0, 1440, 900}, u"Built-in Display"_s,
                                     QList<ScreenMode>{{2880, 1800}});
         e.desk.screens().addDisplay(dell, {1440, 0, 2560, 1440}, u"DELL U2720Q"_s);
-        e.desk.setTrusted(true);
+        e.desk.trusted = true;
         e.trust.requestAccess();
         // Every kind of lock the window draws differently; the built-in display shrank since its lock.
         const auto lock = [&](const QString& app, const std::optional<QString>& display, QSizeF captured) {

@@ -4,7 +4,7 @@
 // of typical panels in a light and a dark palette are kept for review (kestrune-icon.png, menupanel-*.png).
 #include "app/AppDelegate.h"
 #include "core/desktop/KeyCodes.h"
-#include "core/platform/PreferenceStore.h"
+#include "core/desktop/MemoryPreferenceStore.h"
 #include "ui/menu/AppRow.h"
 #include "ui/menu/MenuActionRow.h"
 #include "ui/menu/MenuBarContentView.h"
@@ -42,13 +42,13 @@ const QString displayA = u"AAAAAAAA-0000-5000-8000-000000000001"_s;
 struct Shell {
     SimBackend backend;
     bool screensReady = (backend.desk.screens().addDisplay(displayA, {0, 0, 1920, 1080}, u"DELL U2720Q"_s),
-                         backend.desk.screens().setMouseLocation({500, 500}), true);
+                         backend.desk.screens().mouse = QPointF(500, 500), true);
     ManualScheduler time;
     MemoryPreferenceStore prefs;
     std::unique_ptr<AppDelegate> delegate;
 
     explicit Shell(bool trusted = true) {
-        backend.desk.setTrusted(trusted);
+        backend.desk.trusted = trusted;
         delegate = std::make_unique<AppDelegate>(prefs, backend, time);
         delegate->applicationDidFinishLaunching();
     }
@@ -56,7 +56,7 @@ struct Shell {
         const Pid pid = backend.desk.launch(bundleID, name);
         QImage icon(32, 32, QImage::Format_RGB32);
         icon.fill(colour);
-        backend.desk.setIcon(pid, icon);
+        backend.desk.app(pid).icon = icon;
         backend.desk.openWindow(pid, {100, 100, 640, 400});
         return pid;
     }
@@ -67,7 +67,7 @@ struct Shell {
     }
     // Opens the panel as the hot key does.
     MenuBarContentView* open(std::optional<Pid> frontmost = std::nullopt) {
-        backend.desk.setFrontmost(frontmost);
+        backend.desk.frontmost = frontmost;
         delegate->toggle();
         return qobject_cast<MenuBarContentView*>(delegate->popover()->content());
     }

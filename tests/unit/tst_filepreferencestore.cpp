@@ -2,6 +2,8 @@
 // a failed write leaves the previous file as it was.
 #include "core/desktop/FilePreferenceStore.h"
 
+#include "TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -16,18 +18,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& contents) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(contents);
-}
 
 // Makes a folder refuse new files, also for root (immutable attribute); false when that is not possible.
 bool makeReadOnly(const QString& dir, bool readOnly) {

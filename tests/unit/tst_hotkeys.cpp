@@ -2,7 +2,7 @@
 // shown, and that every recordable key survives the trip through Qt and X11 names.
 #include "core/desktop/HotkeySettings.h"
 #include "core/desktop/KeyCodes.h"
-#include "core/platform/PreferenceStore.h"
+#include "core/desktop/MemoryPreferenceStore.h"
 #include "ui/shell/ShortcutText.h"
 
 #include <QKeySequence>

@@ -1,7 +1,7 @@
 // The lock store: what each change leaves in the list, what reaches the preferences and comes back at the
 // next start, when observers hear of it, and that a list we cannot read is never lost.
 #include "core/model/LockStore.h"
-#include "core/platform/PreferenceStore.h"
+#include "core/desktop/MemoryPreferenceStore.h"
 
 #include "TestLocks.h"
 

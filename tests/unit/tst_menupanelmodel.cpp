@@ -28,7 +28,7 @@ struct Panel : SimEngine {
     explicit Panel(bool withApps = true) {
         desk.screens().addDisplay(displayA, {0, 0, 1920, 1080}, u"Built-in Display"_s);
         desk.screens().addDisplay(displayB, {1920, 0, 2560, 1440}, u"DELL U2720Q"_s);
-        desk.screens().setMouseLocation({500, 500});
+        desk.screens().mouse = QPointF(500, 500);
         if (withApps) {
             for (const QString& name : {u"zeta"_s, u"Alpha"_s, u"Editor"_s})
                 windowOf.insert(name, desk.openWindow(desk.launch(u"org."_s + name, name), opened));
@@ -83,9 +83,9 @@ private Q_SLOTS:
             again.appName = u"Renamed"_s;
             p.store.upsert(again);
         } else if (change == u"pointer on B"_s) {
-            p.desk.screens().setMouseLocation({2500, 500});
+            p.desk.screens().mouse = QPointF(2500, 500);
         }
-        p.desk.setInstalledIcon(u"org.gone"_s, QVariant(42));
+        p.desk.installedIcons.insert(u"org.gone"_s, QVariant(42));
         MenuPanelModel& m = p.open();
         QStringList lines;
         for (const MenuAppEntry& e : m.entries())
@@ -141,7 +141,7 @@ private Q_SLOTS:
             effects.append(u"updated"_s);
         if (!lock.isEnabled)
             effects.append(u"lock off"_s);
-        if (p.desk.actualFrame(p.windowOf.value(u"zeta"_s)) != opened)
+        if (p.desk.window(p.windowOf.value(u"zeta"_s)).frame != opened)
             effects.append(u"moved"_s);
         if (m.selectedID() != selected)
             effects.append(u"selected "_s + m.selectedEntry()->name);
@@ -177,7 +177,7 @@ private Q_SLOTS:
     void lockSwitch() {
         Panel p;
         MenuPanelModel& m = p.open(u"org.Alpha"_s);
-        p.desk.setTrusted(false);
+        p.desk.trusted = false;
         p.time.advance(1500ms);
         QVERIFY(!m.rowState(*m.selectedEntry()).switchEnabled);
         m.toggleSelectedLock();
@@ -185,7 +185,7 @@ private Q_SLOTS:
         m.setLockEnabled(u"org.zeta"_s, false);
         QVERIFY(!p.store.rule(u"org.zeta"_s, displayA)->isEnabled);
         QVERIFY(!m.canRealignAll()); // without trust
-        p.desk.setTrusted(true);
+        p.desk.trusted = true;
         p.time.advance(1500ms);
         m.toggleSelectedLock();
         QCOMPARE(p.store.rule(u"org.Alpha"_s, displayA)->x, opened.x());
@@ -194,7 +194,7 @@ private Q_SLOTS:
         m.setLockEnabled(u"org.zeta"_s, true);
         QVERIFY(m.canRealignAll());
         m.realignAllOnCurrentDisplay();
-        QCOMPARE(p.desk.actualFrame(p.windowOf.value(u"zeta"_s)), QRectF(10, 10, 500, 400));
+        QCOMPARE(p.desk.window(p.windowOf.value(u"zeta"_s)).frame, QRectF(10, 10, 500, 400));
     }
 };
 

@@ -1,10 +1,10 @@
-// The placement picker's life: what is on screen, which keys are swallowed or passed on, and that the
-// choice is reported once, after the panels are gone, or not at all.
+// The placement picker's life: what is on screen and hooked, and each way it ends: with a choice,
+// reported once after every panel is gone, or without one. Either way nothing is left behind.
 #include "core/desktop/KeyCodes.h"
 #include "core/picker/PlacementPicker.h"
 
+#include "Fakes.h"
 #include "ManualScheduler.h"
-#include "PickerFakes.h"
 
 #include <QTest>
 
@@ -20,144 +20,73 @@ QList<PlacementOption> options(int count) {
     return list;
 }
 
-struct Fixture {
-    FakeOverlays overlays;
-    FakeKeyTaps taps;
-    ManualScheduler time;
-    PlacementPicker picker{overlays, taps, time};
-    QList<int> chosen;
-    QList<int> panelsAtChoice;
-
-    void show(int count) {
-        picker.show(options(count), [this](int n) {
-            chosen.append(n);
-            panelsAtChoice.append(int(overlays.visible().size()));
-        });
-    }
-};
-
-const quint32 digit2 = KeyCodes::Digit2;
-const quint32 digit5 = KeyCodes::Digit5;
-
 } // namespace
 
 class TestPlacementPicker : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void showsOnePanelPerOption() {
-        Fixture f;
-        f.show(3);
-        QCOMPARE(f.overlays.visible(), options(3));
-        QCOMPARE(f.picker.optionCount(), 3);
-        // Only Escape and the digits that mean something are hooked; everything else passes by itself.
-        QCOMPARE(f.taps.hookedKeys(),
-                 (QList<quint32>{KeyCodes::Escape, KeyCodes::Digit1, KeyCodes::Digit2, KeyCodes::Digit3}));
+    // Only Escape and the digits that mean something are hooked (1-3 of three, none for a tenth panel),
+    // so every other key reaches the focused window; without a hook the panels still answer clicks.
+    // A second picker replaces the first, whose time-out then no longer counts.
+    void endings_data() {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<int>("chosen"); // 0: none
+        QTest::newRow("digit 2") << 3 << u"2"_s << 2;
+        QTest::newRow("digit 5 of three passes on, then 3") << 3 << u"5"_s << 3;
+        QTest::newRow("click on the tenth") << 10 << u"click"_s << 10;
+        QTest::newRow("click without a keyboard hook") << 2 << u"unhooked"_s << 2;
+        QTest::newRow("Escape") << 3 << u"escape"_s << 0;
+        QTest::newRow("six seconds") << 3 << u"timeout"_s << 0;
+        QTest::newRow("replaced") << 3 << u"replaced"_s << 0;
+        QTest::newRow("destroyed") << 3 << u"destroyed"_s << 0;
+        QTest::newRow("nothing to offer") << 0 << QString() << 0;
     }
-
-    // Keys while three panels are shown: what is swallowed, what is reported, what stays on screen.
-    void keys_data() {
-        QTest::addColumn<quint32>("key");
-        QTest::addColumn<bool>("swallowed");
-        QTest::addColumn<QList<int>>("chosen");
-        QTest::addColumn<bool>("stillShown");
-        QTest::newRow("2 chooses the second") << digit2 << true << QList<int>{2} << false;
-        QTest::newRow("5 with three options passes on") << digit5 << false << QList<int>{} << true;
-        QTest::newRow("a letter passes on") << quint32(KeyCodes::L) << false << QList<int>{} << true;
-        QTest::newRow("keypad 2 is not a digit key") << 84u << false << QList<int>{} << true;
-        QTest::newRow("Escape dismisses without choosing")
-            << quint32(KeyCodes::Escape) << true << QList<int>{} << false;
-    }
-    void keys() {
-        QFETCH(quint32, key);
-        QFETCH(bool, swallowed);
-        QFETCH(QList<int>, chosen);
-        QFETCH(bool, stillShown);
-        Fixture f;
-        f.show(3);
-        QCOMPARE(f.picker.handleKey(key), swallowed); // straight from a tap, whatever it hooked
-        QCOMPARE(f.chosen, chosen);
-        QCOMPARE(f.picker.isShown(), stillShown);
-        QCOMPARE(f.taps.isHooked(), stillShown);
-        if (!chosen.isEmpty())
-            QCOMPARE(f.panelsAtChoice, QList<int>{0}); // reported after every panel is gone
-    }
-
-    void clickAnyPanel() {
-        Fixture f;
-        f.show(10);
-        QVERIFY(!f.taps.hookedKeys().contains(KeyCodes::Digit0)); // the tenth is reachable only by click
-        QVERIFY(f.overlays.click(10));
-        QCOMPARE(f.chosen, QList<int>{10});
-        QVERIFY(f.overlays.visible().isEmpty());
-        QVERIFY(!f.taps.isHooked());
-    }
-
-    void timesOutAfterSixSeconds() {
-        Fixture f;
-        f.show(2);
-        f.time.advance(5999ms);
-        QVERIFY(f.picker.isShown());
-        f.time.advance(1ms);
-        QVERIFY(!f.picker.isShown());
-        QVERIFY(!f.taps.isHooked());
-        QVERIFY(f.chosen.isEmpty());
-    }
-
-    // A second picker replaces the first: its panels go, its callback is never called and its time-out
-    // does not close the second.
-    void secondShowReplacesTheFirst() {
-        Fixture f;
-        QList<int> firstChoices;
-        f.picker.show(options(2), [&](int n) { firstChoices.append(n); });
-        f.time.advance(4s);
-        f.show(3);
-        QCOMPARE(f.overlays.visible(), options(3));
-        f.time.advance(2s + 1ms); // the first picker's time-out has passed
-        QVERIFY(f.picker.isShown());
-        QVERIFY(f.taps.press(digit2));
-        QVERIFY(firstChoices.isEmpty());
-        QCOMPARE(f.chosen, QList<int>{2});
-        QCOMPARE(f.time.pendingCount(), 0);
-    }
-
-    void emptyListShowsNothing() {
-        Fixture f;
-        f.show(0);
-        QVERIFY(!f.picker.isShown());
-        QCOMPARE(f.taps.installs(), 0);
-        QCOMPARE(f.time.pendingCount(), 0);
-    }
-
-    // Without a keyboard hook the panels still answer clicks and the time-out.
-    void refusedHookLeavesMouseAndTimeout() {
-        Fixture f;
-        f.taps.refuse = true;
-        f.show(2);
-        QVERIFY(f.picker.isShown());
-        QVERIFY(!f.taps.press(digit2));
-        QVERIFY(f.overlays.click(2));
-        QCOMPARE(f.chosen, QList<int>{2});
-        f.show(2);
-        f.time.advance(6s);
-        QVERIFY(!f.picker.isShown());
-        QCOMPARE(f.chosen, QList<int>{2});
-    }
-
-    // Destroying a shown picker takes its panels, hook and time-out with it.
-    void destroyedWhileShown() {
+    void endings() {
+        QFETCH(int, count);
+        QFETCH(QString, ending);
         FakeOverlays overlays;
         FakeKeyTaps taps;
         ManualScheduler time;
-        bool called = false;
-        {
-            PlacementPicker picker(overlays, taps, time);
-            picker.show(options(2), [&](int) { called = true; });
+        auto picker = std::make_unique<PlacementPicker>(overlays, taps, time);
+        QList<std::pair<int, qsizetype>> reported; // with the panels still shown then
+        taps.refuse = ending == u"unhooked"_s;
+        picker->show(options(count), [&](int n) { reported.append({n, overlays.visible().size()}); });
+        QCOMPARE(overlays.visible(), options(count));
+        QCOMPARE(taps.hookedKeys().size(), taps.refuse || !count ? 0 : 1 + std::min(count, 9));
+        if (count == 3)
+            QCOMPARE(taps.hookedKeys(), (QList<quint32>{KeyCodes::Escape, KeyCodes::Digit1, KeyCodes::Digit2,
+                                                        KeyCodes::Digit3}));
+        QVERIFY(!taps.press(KeyCodes::L));
+        if (ending == u"2"_s) {
+            QVERIFY(taps.press(KeyCodes::Digit2));
+        } else if (ending == u"5"_s) {
+            QVERIFY(!taps.press(KeyCodes::Digit5));
+            QVERIFY(taps.press(KeyCodes::Digit3));
+        } else if (ending == u"click"_s || ending == u"unhooked"_s) {
+            QVERIFY(overlays.click(count));
+        } else if (ending == u"escape"_s) {
+            QVERIFY(taps.press(KeyCodes::Escape));
+        } else if (ending == u"timeout"_s) {
+            time.advance(5999ms);
+            QVERIFY(picker->isShown());
+            time.advance(1ms);
+        } else if (ending == u"replaced"_s) {
+            time.advance(4s);
+            picker->show(options(2), [](int) {});
+            time.advance(2s + 1ms);
+            QCOMPARE(overlays.visible(), options(2));
+            time.advance(4s);
+        } else if (ending == u"destroyed"_s) {
+            picker.reset();
         }
-        QVERIFY(overlays.visible().isEmpty());
-        QVERIFY(!taps.isHooked());
+        QVERIFY(!picker || !picker->isShown());
+        QVERIFY(overlays.visible().isEmpty() && taps.hookedKeys().isEmpty() && !time.pendingCount());
         time.advance(10s);
-        QVERIFY(!called);
+        QFETCH(int, chosen);
+        using Reports = QList<std::pair<int, qsizetype>>;
+        QCOMPARE(reported, chosen ? Reports{std::pair(chosen, qsizetype(0))} : Reports());
     }
 };
 

@@ -192,7 +192,7 @@ private Q_SLOTS:
         m->applyTyped();
         QCOMPARE(QRectF(m->value(Field::X), m->value(Field::Y), m->value(Field::W), m->value(Field::H)),
                  shown);
-        QCOMPARE(d.desk.actualFrame(d.window), applied);
+        QCOMPARE(d.desk.window(d.window).frame, applied);
         QVERIFY(m->isEdited() && d.saved() == QRectF(100, 100, 600, 400)); // typing does not save
         m->saveAndApply();
         QVERIFY(!m->isEdited() && m->editorRect() == applied && d.saved() == applied);
@@ -226,9 +226,9 @@ private Q_SLOTS:
         auto m = d.editor(d.lock(u"Editor@A"_s));
         for (double step : steps)
             m->scrub(Field(field), step);
-        QCOMPARE(d.desk.writes(d.window).passes, passes);
+        QCOMPARE(d.desk.window(d.window).passes, passes);
         if (passes)
-            QCOMPARE(d.desk.actualFrame(d.window), m->appliedRect());
+            QCOMPARE(d.desk.window(d.window).frame, m->appliedRect());
         d.store.setEnabled(false, m->rule().id);
         QTEST(m->value(Field(field)), "value");
         m->endScrub();

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/AppContainer.h"
+#include "core/desktop/MemoryPreferenceStore.h"
 #include "core/desktop/QTimerScheduler.h"
-#include "core/platform/PreferenceStore.h"
 #include "x11/X11DesktopBackend.h"
 
 #include "X11TestSupport.h"

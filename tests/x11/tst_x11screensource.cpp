@@ -245,7 +245,7 @@ private Q_SLOTS:
         const auto source = makeSource();
         DisplayMonitor monitor(*source);
         int calls = 0;
-        monitor.setOnChange([&] { ++calls; });
+        connect(&monitor, &DisplayMonitor::displaySetChanged, [&] { ++calls; });
 
         QVERIFY(setMonitor(u"RIGHT"_s, u"960/254x540/143+960+0"_s));
         QTRY_VERIFY(monitor.isConnected(rightID));

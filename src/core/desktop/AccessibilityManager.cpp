@@ -9,16 +9,11 @@ AccessibilityManager::AccessibilityManager(TrustSource& trust, Scheduler& schedu
     , m_trust(trust)
     , m_scheduler(scheduler)
     , m_isTrusted(trust.isTrusted()) {
-    startMonitoring();
+    scheduleNextPoll();
 }
 
 AccessibilityManager::~AccessibilityManager() {
     m_monitorTask.cancel();
-}
-
-void AccessibilityManager::startMonitoring() {
-    m_monitorTask.cancel();
-    scheduleNextPoll();
 }
 
 void AccessibilityManager::requestAccess() {

@@ -22,11 +22,7 @@ public:
 
     // The last answer of the trust check; false means no window can be moved.
     bool isTrusted() const { return m_isTrusted; }
-    // Whether the poll is running; it runs from creation until destruction.
-    bool isMonitoring() const { return m_monitorTask.isValid() && !m_monitorTask.isCancelled(); }
 
-    // (Re)starts the poll; a poll already running is replaced, never doubled.
-    void startMonitoring();
     // Asks the desktop for the permission, with its prompt where there is one, and takes the answer.
     // A grant given later in the prompt is picked up by the poll.
     Q_INVOKABLE void requestAccess();

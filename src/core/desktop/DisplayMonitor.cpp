@@ -1,5 +1,7 @@
 #include "core/desktop/DisplayMonitor.h"
 
+#include "core/desktop/Geometry.h"
+
 #include <algorithm>
 
 DisplayMonitor::DisplayMonitor(ScreenSource& screens, QObject* parent)
@@ -41,11 +43,6 @@ void DisplayMonitor::screenParametersChanged() {
     if (ids == m_reportedIDs)
         return;
     m_reportedIDs = ids;
-    if (m_onChange) {
-        // A copy: the listener may replace itself while it runs.
-        const std::function<void()> callback = m_onChange;
-        callback();
-    }
     Q_EMIT displaySetChanged();
 }
 
@@ -78,22 +75,12 @@ std::optional<QSizeF> DisplayMonitor::size(const QString& id) const {
     return std::nullopt;
 }
 
-namespace {
-
-// The left and bottom edges belong to a frame, its right and top edges do not.
-bool frameContains(const QRectF& frame, QPointF p) {
-    const QRectF f = frame.normalized();
-    return p.x() >= f.x() && p.x() < f.x() + f.width() && p.y() >= f.y() && p.y() < f.y() + f.height();
-}
-
-} // namespace
-
 std::optional<DisplayInfo> DisplayMonitor::currentDisplay(const ScreenSource& screens) {
     const QPointF mouse = screens.mouseLocation();
     std::optional<Screen> chosen;
     const QList<Screen> list = screens.screens();
     for (const Screen& screen : list) {
-        if (frameContains(screen.frame, mouse)) {
+        if (containsPoint(screen.frame, mouse)) {
             chosen = screen;
             break;
         }

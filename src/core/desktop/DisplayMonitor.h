@@ -9,7 +9,6 @@
 #include <QSizeF>
 #include <QStringList>
 
-#include <functional>
 #include <optional>
 
 // The connected displays as DisplayInfo records, rebuilt whenever the screens change, plus the
@@ -24,10 +23,6 @@ public:
 
     // Connected, identifiable displays in the window system's order, the primary first.
     const QList<DisplayInfo>& displays() const { return m_displays; }
-
-    // Called after a screen change that added, removed or reordered displays; not for a resize. The
-    // engine's hook; everyone else listens to displaySetChanged.
-    void setOnChange(std::function<void()> callback) { m_onChange = std::move(callback); }
 
     // Rebuilds displays from the live screens; observers hear of it only when the list differs.
     void refresh();
@@ -51,7 +46,7 @@ public:
 
 Q_SIGNALS:
     void displaysChanged();
-    // A screen change added, removed or reordered displays (after onChange); not sent for a resize.
+    // A screen change added, removed or reordered displays; not sent for a resize.
     void displaySetChanged();
 
 private:
@@ -60,8 +55,7 @@ private:
 
     QPointer<ScreenSource> m_screens;
     QList<DisplayInfo> m_displays;
-    // The identifier order onChange last accounted for, so that a refresh made by someone else between
-    // two screen changes cannot hide a change from the listener.
+    // The identifier order displaySetChanged last reported, so that a refresh made by someone else
+    // between two screen changes cannot hide a change from its listeners.
     QStringList m_reportedIDs;
-    std::function<void()> m_onChange;
 };

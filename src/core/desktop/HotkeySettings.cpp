@@ -43,8 +43,7 @@ void HotkeySettings::update(quint32 keyCode, quint32 modifiers, const QString& l
     m_defaults.setNumber(keyCodeKey, keyCode);
     m_defaults.setNumber(modifiersKey, modifiers);
     m_defaults.setText(labelKey, label);
-    if (onChange)
-        onChange();
+    Q_EMIT updated();
 }
 
 quint32 HotkeySettings::carbonModifiers(quint32 toolkitFlags) {

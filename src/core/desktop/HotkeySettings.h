@@ -3,12 +3,10 @@
 #include <QObject>
 #include <QString>
 
-#include <functional>
-
 class PreferenceStore;
 
-// The persisted choice of the key combination that opens the panel. Signals fire only on real changes;
-// onChange runs after every update, changed or not, so the owner re-registers the hot key.
+// The persisted choice of the key combination that opens the panel. The property signals fire only on
+// real changes; updated() follows every update, changed or not, so the owner re-registers the hot key.
 class HotkeySettings : public QObject {
     Q_OBJECT
     Q_PROPERTY(quint32 keyCode READ keyCode NOTIFY keyCodeChanged)
@@ -31,14 +29,13 @@ public:
     quint32 modifiers() const { return m_modifiers; }
     QString keyLabel() const { return m_keyLabel; }
 
-    // Takes a new combination, writes all three values and calls onChange.
+    // Takes a new combination, writes all three values and emits updated().
     void update(quint32 keyCode, quint32 modifiers, const QString& label);
     // The hot-key mask of the four shortcut modifiers among toolkit modifier flags; 0 when none is held.
     static quint32 carbonModifiers(quint32 toolkitFlags);
 
-    std::function<void()> onChange;
-
 Q_SIGNALS:
+    void updated();
     void keyCodeChanged();
     void modifiersChanged();
     void keyLabelChanged();

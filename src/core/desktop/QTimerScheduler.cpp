@@ -37,10 +37,6 @@ void QTimerScheduler::sleepBlocking(Duration duration) {
         std::this_thread::sleep_for(duration);
 }
 
-Scheduler::Duration QTimerScheduler::now() const {
-    return std::chrono::duration_cast<Duration>(std::chrono::steady_clock::now().time_since_epoch());
-}
-
 int QTimerScheduler::pendingCount() const {
     return static_cast<int>(m_timers.findChildren<QTimer*>(Qt::FindDirectChildrenOnly).size());
 }

@@ -16,7 +16,6 @@ public:
 
     ScheduledTask schedule(Duration delay, std::function<void()> callback) override;
     void sleepBlocking(Duration duration) override;
-    Duration now() const override;
 
     // Callbacks still waiting for their timer; cancelled ones are gone from the count at once.
     int pendingCount() const;

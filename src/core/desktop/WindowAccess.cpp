@@ -41,10 +41,6 @@ std::optional<WindowRef> WindowAccess::mainWindow(Pid pid) const {
     return windows.first();
 }
 
-int WindowAccess::windowCount(Pid pid) const {
-    return static_cast<int>(realWindows(m_backend.windows(pid)).size());
-}
-
 QList<WindowRef> WindowAccess::windows(Pid pid) const {
     return realWindows(m_backend.windows(pid));
 }

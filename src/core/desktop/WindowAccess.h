@@ -22,8 +22,6 @@ public:
 
     // The application's main window, else the first of its windows; none when it shows none.
     std::optional<WindowRef> mainWindow(Pid pid) const;
-    // How many windows the application reports; 0 when they cannot be read.
-    int windowCount(Pid pid) const;
     // The application's windows as it reports them (topmost first); empty when they cannot be read.
     QList<WindowRef> windows(Pid pid) const;
     // The application's standard windows in its own order (topmost first); those whose kind cannot be

@@ -2,16 +2,15 @@
 
 #include "core/desktop/AccessibilityManager.h"
 #include "core/desktop/DisplayMonitor.h"
+#include "core/desktop/Geometry.h"
 #include "core/desktop/WindowAccess.h"
 #include "core/engine/FrameProjection.h"
 #include "core/model/LockStore.h"
 #include "core/platform/ScreenSource.h"
 #include "core/platform/Workspace.h"
 
-#include <QCollator>
 #include <QPointer>
 #include <QScopedValueRollback>
-#include <QSet>
 
 #include <algorithm>
 
@@ -21,11 +20,12 @@ namespace {
 
 const QString fallbackOptionTitle = u"Display"_s;
 
-// Left and bottom edges belong to a screen, right and top edges do not.
-bool contains(const QRectF& frame, QPointF point) {
-    return point.x() >= frame.left() && point.x() < frame.x() + frame.width() && point.y() >= frame.top() &&
-           point.y() < frame.y() + frame.height();
-}
+constexpr int applyAttempts = 20;
+constexpr Scheduler::Duration applyPause{150};
+// How long windows shown beside an application's first window wait for the apply task that places it
+// before they are cascaded anyway.
+constexpr Scheduler::Duration firstWindowWait{150};
+constexpr int moveRetries = 4;
 
 } // namespace
 
@@ -51,6 +51,7 @@ LockController::LockController(LockStore& store, AccessibilityManager& accessibi
     , m_workspace(platform.workspace)
     , m_screens(platform.screens)
     , m_scheduler(platform.scheduler)
+    , m_apps(platform.workspace)
     , m_watcher(platform.workspace, platform.backend)
     , m_picker(platform.overlays, platform.keyTaps, platform.scheduler) {}
 
@@ -59,8 +60,6 @@ LockController::~LockController() {
         task->cancel();
     for (auto& [pid, waiting] : m_firstWindows)
         waiting.deadline.cancel();
-    if (m_isWatching)
-        m_displays.setOnChange({});
 }
 
 void LockController::start() {
@@ -68,16 +67,8 @@ void LockController::start() {
         return;
     m_isWatching = true;
     Q_EMIT isWatchingChanged(true);
-    const QPointer<LockController> self(this);
-    m_watcher.onLaunch = [self](const RunningApp& app) {
-        if (self)
-            self->handleLaunch(app);
-    };
-    m_watcher.onWindowCreated = [self](WindowRef window, Pid pid) {
-        if (self)
-            self->handleWindowCreated(window, pid);
-    };
-    m_watcher.start();
+    connect(&m_watcher, &WindowWatcher::launched, this, &LockController::handleLaunch);
+    connect(&m_watcher, &WindowWatcher::windowCreated, this, &LockController::handleWindowCreated);
     connect(&m_workspace, &Workspace::applicationTerminated, this, [this](const RunningApp& app) {
         m_knownWindows.erase(app.pid);
         if (const auto it = m_firstWindows.find(app.pid); it != m_firstWindows.end()) {
@@ -85,10 +76,7 @@ void LockController::start() {
             m_firstWindows.erase(it);
         }
     });
-    m_displays.setOnChange([self] {
-        if (self)
-            self->applyToRunningApps();
-    });
+    connect(&m_displays, &DisplayMonitor::displaySetChanged, this, &LockController::applyToRunningApps);
     applyToRunningApps();
 }
 
@@ -155,24 +143,11 @@ std::optional<QString> LockController::displayID(Pid pid) const {
         return std::nullopt;
     const QPointF centre = m_windows.flipRect(*frame).center();
     for (const Screen& screen : m_screens.screens()) {
-        if (contains(screen.frame, centre))
+        if (containsPoint(screen.frame, centre))
             return DisplayMonitor::displayUUID(screen, m_screens);
     }
     const auto main = m_screens.mainScreen();
     return main ? DisplayMonitor::displayUUID(*main, m_screens) : std::nullopt;
-}
-
-std::optional<RunningApp> LockController::runningApp(const QString& bundleID) const {
-    std::optional<RunningApp> first;
-    for (const RunningApp& app : m_workspace.runningApplications()) {
-        if (app.bundleID != bundleID)
-            continue;
-        if (app.activationPolicy == ActivationPolicy::Regular)
-            return app;
-        if (!first)
-            first = app;
-    }
-    return first;
 }
 
 std::optional<RunningApp> LockController::runningApp(Pid pid) const {
@@ -367,7 +342,7 @@ bool LockController::realign(const LockRule& rule) {
     if (!m_accessibility.isTrusted() || !rule.isEnabled ||
         (rule.requiredDisplayID && !m_displays.isConnected(*rule.requiredDisplayID)))
         return false;
-    const auto app = runningApp(rule.bundleID);
+    const auto app = m_apps.running(rule.bundleID);
     if (!app)
         return false;
     QList<WindowRef> windows = m_windows.standardWindows(app->pid);
@@ -450,29 +425,4 @@ std::optional<LockRule> LockController::captureLock(const RunningApp& app,
         m_knownWindows[app.pid] = m_windows.windows(app.pid);
     m_watcher.observe(app.pid);
     return rule;
-}
-
-QList<LockableApp> LockController::lockableApps() const {
-    const Pid own = m_workspace.currentProcessID();
-    std::optional<QString> ownBundleID;
-    const QList<RunningApp> running = m_workspace.runningApplications();
-    for (const RunningApp& app : running) {
-        if (app.pid == own)
-            ownBundleID = app.bundleID;
-    }
-    QList<LockableApp> apps;
-    QSet<QString> seen;
-    for (const RunningApp& app : running) {
-        if (app.activationPolicy != ActivationPolicy::Regular || !app.bundleID || app.pid == own ||
-            app.bundleID == ownBundleID || seen.contains(*app.bundleID))
-            continue;
-        seen.insert(*app.bundleID);
-        apps.append({*app.bundleID, app.localizedName.value_or(*app.bundleID), m_workspace.icon(app.pid)});
-    }
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(apps.begin(), apps.end(), [&](const LockableApp& a, const LockableApp& b) {
-        return collator.compare(a.name, b.name) < 0;
-    });
-    return apps;
 }

@@ -1,13 +1,13 @@
 #pragma once
 
 #include "core/desktop/WindowWatcher.h"
+#include "core/engine/LockableApps.h"
 #include "core/model/LockRule.h"
 #include "core/picker/PlacementPicker.h"
 #include "core/platform/PlatformTypes.h"
 #include "core/platform/Scheduler.h"
 
 #include <QObject>
-#include <QVariant>
 
 #include <map>
 #include <memory>
@@ -20,16 +20,6 @@ class WindowAccess;
 class WindowBackend;
 class Workspace;
 
-// A running application the user can lock.
-struct LockableApp {
-    QString bundleID;
-    QString name;  // the application's name, else its bundle identifier
-    QVariant icon; // a QImage, or nothing
-
-    // Entries are the same application when their bundle identifiers are.
-    friend bool operator==(const LockableApp& a, const LockableApp& b) { return a.bundleID == b.bundleID; }
-};
-
 // The lock engine: answers launches, new windows and display changes by putting locked applications'
 // windows in place, and offers the operations the views need in terms of running applications.
 class LockController : public QObject {
@@ -37,13 +27,6 @@ class LockController : public QObject {
     Q_PROPERTY(bool isWatching READ isWatching NOTIFY isWatchingChanged)
 
 public:
-    static constexpr int applyAttempts = 20;
-    static constexpr Scheduler::Duration applyPause{150};
-    // How long windows shown beside an application's first window wait for the apply task that places
-    // it before they are cascaded anyway.
-    static constexpr Scheduler::Duration firstWindowWait{150};
-    static constexpr int moveRetries = 4;
-
     // What the engine needs of the desktop besides the shared model objects.
     struct Platform {
         Workspace& workspace;
@@ -63,48 +46,40 @@ public:
     void start();
     bool isWatching() const { return m_isWatching; }
 
+    // The running applications locks are made for and act on.
+    const LockableApps& apps() const { return m_apps; }
     // Locks the application at its main window's current frame on this display (or on none), keeping
     // the id and switches of its existing lock there; none when the frame cannot be read.
     std::optional<LockRule> captureLock(const RunningApp& app, const std::optional<QString>& displayID);
-    // Whether the application has some lock switched on (master switch and trust aside).
-    bool hasEnabledRule(const QString& bundleID) const;
-    // Gives every running locked application a fresh apply task, without the picker.
-    void applyToRunningApps();
-    void handleLaunch(const RunningApp& app);
-
     // Starts (or restarts) the per-process task that places the main window, its first attempt at once,
     // retrying every 150 ms up to 20 times; with several usable locks it may ask the user instead.
     void scheduleApply(Pid pid, const QString& bundleID, bool allowPicker);
-    // Places a second or later window of a locked application at its cascade step, at once.
-    void handleWindowCreated(WindowRef window, Pid pid);
     // Applies one lock to all the application's standard windows now; true when it had one. Works with
     // the master switch off.
     bool realign(const LockRule& rule);
     // Re-aligns every enabled lock of one display; the number that found windows.
     int realignAll(const QString& displayID);
-    // The one usable lock for the application as it is now.
-    std::optional<LockRule> activeRule(Pid pid, const QString& bundleID) const;
-    // The display holding the centre of the application's main window.
-    std::optional<QString> displayID(Pid pid) const;
-    // A running instance of the application, a regular one first.
-    std::optional<RunningApp> runningApp(const QString& bundleID) const;
-    // Shows the placement picker for these locks; a choice is applied at once.
-    void offerPlacement(Pid pid, const QList<LockRule>& rules);
-    // The application's locks that may place windows now, in store order.
-    QList<LockRule> usableRules(const QString& bundleID) const;
-    // Running regular applications the user can lock, each once, Kestrune itself left out, by name.
-    QList<LockableApp> lockableApps() const;
-
     // Processes with a live apply task.
     QList<Pid> applyTaskPids() const;
-    WindowWatcher& watcher() { return m_watcher; }
-    PlacementPicker& picker() { return m_picker; }
 
 Q_SIGNALS:
     void isWatchingChanged(bool isWatching);
 
 private:
     struct ApplyTask;
+    bool hasEnabledRule(const QString& bundleID) const;
+    void applyToRunningApps();
+    void handleLaunch(const RunningApp& app);
+    // Places a second or later window of a locked application at its cascade step, at once.
+    void handleWindowCreated(WindowRef window, Pid pid);
+    // The one usable lock for the application as it is now.
+    std::optional<LockRule> activeRule(Pid pid, const QString& bundleID) const;
+    // The display holding the centre of the application's main window.
+    std::optional<QString> displayID(Pid pid) const;
+    // Shows the placement picker for these locks; a choice is applied at once.
+    void offerPlacement(Pid pid, const QList<LockRule>& rules);
+    // The application's locks that may place windows now, in store order.
+    QList<LockRule> usableRules(const QString& bundleID) const;
     void runApplyAttempt(const std::shared_ptr<ApplyTask>& task, Pid pid, const QString& bundleID,
                          bool allowPicker, int attempt);
     void finishApplyTask(Pid pid, const std::shared_ptr<ApplyTask>& task,
@@ -127,6 +102,7 @@ private:
     Workspace& m_workspace;
     ScreenSource& m_screens;
     Scheduler& m_scheduler;
+    LockableApps m_apps;
     WindowWatcher m_watcher;
     PlacementPicker m_picker;
     std::map<Pid, std::shared_ptr<ApplyTask>> m_applyTasks;

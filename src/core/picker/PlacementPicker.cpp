@@ -11,6 +11,15 @@ constexpr std::array<quint32, 9> digitKeys{KeyCodes::Digit1, KeyCodes::Digit2, K
                                            KeyCodes::Digit4, KeyCodes::Digit5, KeyCodes::Digit6,
                                            KeyCodes::Digit7, KeyCodes::Digit8, KeyCodes::Digit9};
 
+// The digit of a main-row key code, or 0.
+int digit(quint32 keyCode) {
+    for (std::size_t i = 0; i < digitKeys.size(); ++i) {
+        if (digitKeys[i] == keyCode)
+            return int(i) + 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 PlacementPicker::PlacementPicker(PlacementOverlayFactory& overlays, PlacementKeyTapFactory& keyTaps,
@@ -22,14 +31,6 @@ PlacementPicker::PlacementPicker(PlacementOverlayFactory& overlays, PlacementKey
 
 PlacementPicker::~PlacementPicker() {
     dismiss();
-}
-
-int PlacementPicker::digit(quint32 keyCode) {
-    for (std::size_t i = 0; i < digitKeys.size(); ++i) {
-        if (digitKeys[i] == keyCode)
-            return int(i) + 1;
-    }
-    return 0;
 }
 
 void PlacementPicker::show(const QList<PlacementOption>& options, std::function<void(int)> onChoose) {

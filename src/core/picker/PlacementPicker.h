@@ -28,17 +28,13 @@ public:
     // Replaces whatever is shown with one panel per option; onChoose gets the chosen number at most once,
     // after every panel is gone. An empty list shows nothing.
     void show(const QList<PlacementOption>& options, std::function<void(int)> onChoose);
+    bool isShown() const { return !m_windows.empty(); }
+
+private:
     // Takes everything down without choosing.
     void dismiss();
     // A key press seen by the tap; true when it was ours to swallow.
     bool handleKey(quint32 keyCode);
-
-    int optionCount() const { return m_optionCount; }
-    bool isShown() const { return !m_windows.empty(); }
-    // The digit of a main-row key code, or 0.
-    static int digit(quint32 keyCode);
-
-private:
     void choose(int index);
 
     PlacementOverlayFactory& m_overlays;

@@ -36,8 +36,3 @@ std::optional<QString> PreferenceStore::textValue(const QString& key) const {
 std::optional<QByteArray> PreferenceStore::dataValue(const QString& key) const {
     return typed<QByteArray>(value(key), QMetaType::QByteArray);
 }
-
-void MemoryPreferenceStore::setValue(const QString& key, const QVariant& value) {
-    m_values.insert(key, value);
-    ++m_writeCount;
-}

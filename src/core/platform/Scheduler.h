@@ -21,8 +21,6 @@ public:
         if (m_onCancel)
             m_onCancel();
     }
-    bool isCancelled() const { return m_cancelled && *m_cancelled; }
-    bool isValid() const { return m_cancelled != nullptr; }
 
 private:
     std::shared_ptr<bool> m_cancelled;
@@ -41,8 +39,6 @@ public:
     virtual ScheduledTask schedule(Duration delay, std::function<void()> callback) = 0;
     // Blocks the main thread for duration (no callbacks run meanwhile).
     virtual void sleepBlocking(Duration duration) = 0;
-    // A monotonic clock, for measurements and deadlines.
-    virtual Duration now() const = 0;
 
 protected:
     Scheduler() = default;

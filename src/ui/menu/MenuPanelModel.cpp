@@ -63,7 +63,7 @@ bool MenuPanelModel::isGloballyEnabled() const {
 }
 
 QList<MenuAppEntry> MenuPanelModel::buildEntries() const {
-    const QList<LockableApp> apps = m_controller.lockableApps();
+    const QList<LockableApp> apps = m_controller.apps().list();
     const auto running = [&](const QString& bundleID) -> const LockableApp* {
         const auto it = std::find_if(apps.cbegin(), apps.cend(),
                                      [&](const LockableApp& app) { return app.bundleID == bundleID; });
@@ -185,7 +185,7 @@ void MenuPanelModel::applyOrUpdate(const QString& bundleID, bool isRunning) {
     if (!isRunning || !here || !isTrusted())
         return;
     const bool wasNew = !m_store.rule(bundleID, here);
-    const auto app = m_controller.runningApp(bundleID);
+    const auto app = m_controller.apps().running(bundleID);
     // A capture that stored nothing (no window, an unreadable frame) is not confirmed as if it had.
     if (!app || !m_controller.captureLock(*app, here))
         return;
@@ -221,7 +221,7 @@ void MenuPanelModel::toggleSelectedLock() {
     }
     if (!selected->isRunning || !here || !isTrusted())
         return;
-    if (const auto app = m_controller.runningApp(selected->bundleID))
+    if (const auto app = m_controller.apps().running(selected->bundleID))
         m_controller.captureLock(*app, here);
 }
 
@@ -233,7 +233,7 @@ void MenuPanelModel::setLockEnabled(const QString& bundleID, bool enabled) {
     }
     if (!enabled || !here || !isTrusted())
         return;
-    if (const auto app = m_controller.runningApp(bundleID))
+    if (const auto app = m_controller.apps().running(bundleID))
         m_controller.captureLock(*app, here);
 }
 

@@ -139,7 +139,7 @@ void RuleEditorModel::clampToDisplay() {
 }
 
 std::optional<WindowRef> RuleEditorModel::mainWindow() const {
-    const auto app = m_controller.runningApp(m_rule.bundleID);
+    const auto app = m_controller.apps().running(m_rule.bundleID);
     return app ? m_windows.mainWindow(app->pid) : std::nullopt;
 }
 
@@ -202,7 +202,7 @@ void RuleEditorModel::saveAndApply() {
         saved.capturedDisplayHeight = f->height();
     }
     m_store.upsert(saved);
-    if (const auto app = m_controller.runningApp(saved.bundleID))
+    if (const auto app = m_controller.apps().running(saved.bundleID))
         m_controller.scheduleApply(app->pid, saved.bundleID, true);
     loadValues();
 }
