@@ -13,6 +13,8 @@
 using namespace Qt::StringLiterals;
 
 // The running applications of a real X session: what appears, in what order, and what it is called.
+// Which name and icon a desktop entry gives is the desktop-entry index's own concern; here one entry shows
+// that the workspace uses it.
 class TestX11Workspace : public QObject {
     Q_OBJECT
 
@@ -37,27 +39,15 @@ private:
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY(m_data.isValid());
-        // Desktop entries of our own, in front of the system's.
-        writeFile(m_data.filePath(u"applications/kestrune-probe.desktop"_s),
-                  "[Desktop Entry]\nType=Application\nName=Kestrune Probe\nName[xx]=Sonde\n"
-                  "StartupWMClass=ProbeByClass\nIcon=" +
-                      m_data.filePath(u"probe.png"_s).toUtf8() + "\n");
-        writeFile(m_data.filePath(u"applications/sub/ProbeByFile.desktop"_s),
-                  "[Desktop Entry]\nName=Probe By File\nIcon=kestrune-probe-icon\n");
-        writeFile(m_data.filePath(u"applications/hidden.desktop"_s),
-                  "[Desktop Entry]\nName=Hidden Probe\nStartupWMClass=ProbeHidden\nHidden=true\n");
-        writeFile(m_data.filePath(u"applications/broken.desktop"_s), QByteArray("\xff\xfe[Desk\0top", 12));
+        // A desktop entry of our own, in front of the system's: the workspace names and draws from it.
+        writeFile(
+            m_data.filePath(u"applications/kestrune-probe.desktop"_s),
+            "[Desktop Entry]\nType=Application\nName=Kestrune Probe\nStartupWMClass=ProbeByClass\nIcon=" +
+                m_data.filePath(u"probe.png"_s).toUtf8() + "\n");
         QImage icon(24, 24, QImage::Format_ARGB32);
         icon.fill(0xff00ff00u);
         QVERIFY(icon.save(m_data.filePath(u"probe.png"_s)));
-        QDir().mkpath(m_data.filePath(u"icons/hicolor/16x16/apps"_s));
-        QDir().mkpath(m_data.filePath(u"icons/hicolor/48x48/apps"_s));
-        QVERIFY(
-            icon.scaled(16, 16).save(m_data.filePath(u"icons/hicolor/16x16/apps/kestrune-probe-icon.png"_s)));
-        QVERIFY(
-            icon.scaled(48, 48).save(m_data.filePath(u"icons/hicolor/48x48/apps/kestrune-probe-icon.png"_s)));
         qputenv("XDG_DATA_HOME", m_data.path().toUtf8());
-        qputenv("LANGUAGE", "");
     }
     void init() {
         m_x = X11Connection::open();
@@ -88,7 +78,6 @@ private Q_SLOTS:
         QTRY_COMPARE(events.size(), 4);
         const auto app = find(workspace, termPid);
         QCOMPARE(app->bundleID, u"XTerm"_s);
-        QCOMPARE(app->localizedName, u"XTerm"_s); // from the system's desktop entry
         QCOMPARE(app->activationPolicy, ActivationPolicy::Regular);
         QCOMPARE(find(workspace, logoPid)->bundleID, u"XLogo"_s);
 
@@ -192,16 +181,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("bundleID");
         QTest::addColumn<QString>("name");
         QTest::addColumn<ActivationPolicy>("policy");
-        QTest::newRow("StartupWMClass") << u"ProbeByClass"_s << QStringList{u"normal"_s} << u"ProbeByClass"_s
-                                        << u"Kestrune Probe"_s << ActivationPolicy::Regular;
-        QTest::newRow("file name, any case")
-            << u"probebyfile"_s << QStringList{u"plain"_s} << u"probebyfile"_s << u"Probe By File"_s
+        QTest::newRow("named by its desktop entry")
+            << u"ProbeByClass"_s << QStringList{u"normal"_s} << u"ProbeByClass"_s << u"Kestrune Probe"_s
             << ActivationPolicy::Regular;
-        QTest::newRow("hidden entry") << u"ProbeHidden"_s << QStringList{u"normal"_s} << u"ProbeHidden"_s
-                                      << u"ProbeHidden"_s << ActivationPolicy::Regular;
-        QTest::newRow("no entry") << u"NoSuchApp"_s << QStringList{u"normal"_s} << u"NoSuchApp"_s
-                                  << u"NoSuchApp"_s << ActivationPolicy::Regular;
-        QTest::newRow("instance when class is empty") << u""_s << QStringList{u"normal"_s} << u"ktestclient"_s
+        QTest::newRow("instance when class is empty") << u""_s << QStringList{u"plain"_s} << u"ktestclient"_s
                                                       << u"ktestclient"_s << ActivationPolicy::Regular;
         QTest::newRow("only utility and skip-taskbar")
             << u"Tools"_s << QStringList{u"utility"_s, u"skiptaskbar"_s} << u"Tools"_s << u"Tools"_s
@@ -227,26 +210,8 @@ private Q_SLOTS:
         QCOMPARE(app.activationPolicy, policy);
     }
 
-    // An application installed while we run is named by its entry from its next launch on.
-    void entriesInstalledLaterAreFound() {
-        X11Workspace workspace(*m_x);
-        TestClients clients;
-        QProcess* before = clients.startTestClient({u"normal"_s}, u"LateArrival"_s);
-        QVERIFY(before);
-        QTRY_VERIFY(find(workspace, TestClients::pid(before)));
-        QCOMPARE(find(workspace, TestClients::pid(before))->localizedName, u"LateArrival"_s);
-        TestClients::stop(before);
-
-        writeFile(m_data.filePath(u"applications/late.desktop"_s),
-                  "[Desktop Entry]\nName=Late Arrival\nStartupWMClass=LateArrival\n");
-        QProcess* after = clients.startTestClient({u"normal"_s}, u"LateArrival"_s);
-        QVERIFY(after);
-        QTRY_VERIFY(find(workspace, TestClients::pid(after)));
-        QCOMPARE(find(workspace, TestClients::pid(after))->localizedName, u"Late Arrival"_s);
-    }
-
-    // Icons: the largest _NET_WM_ICON image of a running application; the desktop entry's icon (a file or
-    // the largest hicolor bitmap) for one that is not running.
+    // Icons: the largest _NET_WM_ICON image of a running application, nothing read past a truncated one;
+    // the desktop entry's icon for one that is not running.
     void icons() {
         X11Workspace workspace(*m_x);
         TestClients clients;
@@ -259,9 +224,6 @@ private Q_SLOTS:
         QCOMPARE(painted.pixel(5, 5), 0xff0000ffu);
         QCOMPARE(workspace.iconForBundleID(u"Painted"_s).value<QImage>().size(), QSize(32, 32));
         QCOMPARE(workspace.iconForBundleID(u"ProbeByClass"_s).value<QImage>().size(), QSize(24, 24));
-        QCOMPARE(workspace.iconForBundleID(u"PROBEBYFILE"_s).value<QImage>().size(), QSize(48, 48));
-        QCOMPARE(workspace.iconForBundleID(u"XTerm"_s).value<QImage>().size(),
-                 QSize(128, 128)); // Debian's SVG
         QVERIFY(!workspace.iconForBundleID(u"NothingLikeThis"_s).isValid());
         QVERIFY(!workspace.icon(999999).isValid());
 
