@@ -193,6 +193,5 @@ QList<X11WindowInfo> X11WindowInfo::readFromServer(X11Connection& x, const QList
         }
         infos.append(info);
     }
-    x.drain();
     return infos;
 }

@@ -60,7 +60,8 @@ struct X11WindowInfo {
     // the connection's cache knows is not asked again.
     static QList<X11WindowInfo> read(X11Connection& x, const QList<xcb_window_t>& windows,
                                      Parts parts = Identity | Kind);
-    // Asks the server, whatever is known.
+    // Asks the server, whatever is known. The events read with the replies are left for the caller to
+    // drain once it has stored what it read, so that one about these windows still invalidates it.
     static QList<X11WindowInfo> readFromServer(X11Connection& x, const QList<xcb_window_t>& windows,
                                                Parts parts);
 };

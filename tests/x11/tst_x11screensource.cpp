@@ -44,10 +44,10 @@ bool xrandr(const QStringList& args) {
     return run(u"xrandr"_s, args);
 }
 
-QStringList names(const ScreenSource& source) {
-    QStringList out;
+QList<QRectF> frames(const ScreenSource& source) {
+    QList<QRectF> out;
     for (const Screen& s : source.screens())
-        out.append(s.name);
+        out.append(s.frame);
     return out;
 }
 
@@ -118,70 +118,6 @@ private Q_SLOTS:
             xrandr(args);
         run(u"xdotool"_s, {u"mousemove"_s, u"0"_s, u"0"_s});
         settle();
-    }
-
-    // The primary first, then the server's order; frames in AppKit space from the primary's bottom-left
-    // corner; identifiers from the EDID or the monitor name; modes from the monitor's outputs (none
-    // without one).
-    void layouts_data() {
-        QTest::addColumn<QStringList>("monitors");
-        QTest::addColumn<bool>("withEdid"); // Xvfb's output reports an EDID
-        QTest::addColumn<QList<DisplayInfo>>("expected");
-        QTest::addColumn<QList<QRectF>>("frames");
-        QTest::newRow("bare server") << QStringList{} << false
-                                     << QList<DisplayInfo>{{screenID, u"screen"_s, 1920, 1080, 1920, 1080}}
-                                     << QList<QRectF>{{0, 0, 1920, 1080}};
-        QTest::newRow("two monitors")
-            << QStringList{u"*LEFT 960/254x1080/286+0+0 screen"_s, u"RIGHT 960/254x1080/286+960+0 none"_s}
-            << false
-            << QList<DisplayInfo>{{leftID, u"LEFT"_s, 960, 1080, 1920, 1080},
-                                  {rightID, u"RIGHT"_s, 960, 1080, {}, {}}}
-            << QList<QRectF>{{0, 0, 960, 1080}, {960, 0, 960, 1080}};
-        QTest::newRow("primary listed later")
-            << QStringList{u"LEFT 960/254x540/143+0+0 none"_s, u"*RIGHT 960/254x540/143+960+0 none"_s,
-                           u"BOTTOM 1920/508x540/143+0+540 screen"_s}
-            << false
-            << QList<DisplayInfo>{{rightID, u"RIGHT"_s, 960, 540, {}, {}},
-                                  {leftID, u"LEFT"_s, 960, 540, {}, {}},
-                                  {bottomID, u"BOTTOM"_s, 1920, 540, 1920, 1080}}
-            << QList<QRectF>{{0, 0, 960, 540}, {-960, 0, 960, 540}, {-960, -540, 1920, 540}};
-        QTest::newRow("named and identified by EDID")
-            << QStringList{u"*PANEL 960/254x1080/286+0+0 screen"_s, u"RIGHT 960/254x1080/286+960+0 none"_s}
-            << true
-            << QList<DisplayInfo>{{edidID, u"Kestrune 27"_s, 960, 1080, 1920, 1080},
-                                  {rightID, u"RIGHT"_s, 960, 1080, {}, {}}}
-            << QList<QRectF>{{0, 0, 960, 1080}, {960, 0, 960, 1080}};
-    }
-    void layouts() {
-        QFETCH(QStringList, monitors);
-        QFETCH(bool, withEdid);
-        QFETCH(QList<DisplayInfo>, expected);
-        QFETCH(QList<QRectF>, frames);
-        xcb_connection_t* c = m_x->xcb();
-        const auto resources = collectReply<xcb_randr_get_screen_resources_current_reply_t>(
-            c, xcb_randr_get_screen_resources_current(c, m_x->root()),
-            xcb_randr_get_screen_resources_current_reply);
-        QVERIFY(resources);
-        const xcb_randr_output_t output = xcb_randr_get_screen_resources_current_outputs(resources.get())[0];
-        const auto removeEdid = qScopeGuard([&] {
-            xcb_randr_delete_output_property(c, output, m_x->atom(Atom::Edid));
-            m_x->flush();
-        });
-        if (withEdid) {
-            XcbReply<xcb_generic_error_t> error(xcb_request_check(
-                c, xcb_randr_change_output_property_checked(c, output, m_x->atom(Atom::Edid),
-                                                            XCB_ATOM_INTEGER, 8, XCB_PROP_MODE_REPLACE,
-                                                            edid.size(), edid.constData())));
-            if (error)
-                QSKIP("this X server does not take output properties from clients");
-        }
-        QVERIFY(setMonitors(monitors));
-        const auto source = makeSource();
-        QList<QRectF> seen;
-        for (const Screen& s : source->screens())
-            seen.append(s.frame);
-        QCOMPARE(seen, frames);
-        QCOMPARE(DisplayMonitor(*source).displays(), expected);
     }
 
     // The pointer's pixel is found on the monitor it is on, edges included.
@@ -256,11 +192,11 @@ private Q_SLOTS:
                                        "xrandr --delmonitor B && "
                                        "xrandr --setmonitor B 640/170x540/143+1280+540 none && "
                                        "xrandr --delmonitor C"_s}));
-        QTRY_COMPARE(names(*source), (QStringList{u"BASE"_s, u"A"_s, u"B"_s}));
+        const QList<QRectF> after{{0, 0, 960, 1080}, {960, 540, 320, 540}, {1280, 0, 640, 540}};
+        QTRY_COMPARE(frames(*source), after);
         QTRY_VERIFY(spy.count() >= 1);
         settle();
         QCOMPARE(spy.count(), 1);
-        QCOMPARE(source->screens().at(2).frame, QRectF(1280, 0, 640, 540));
     }
 
     // The screen list and the corner that converts window frames change together: at no turn of the loop
@@ -295,6 +231,68 @@ private Q_SLOTS:
                 QCoreApplication::processEvents();
         }
         QCOMPARE(rootLayout(*source), after);
+    }
+
+    // Last: xfwm4 stops focusing new windows once an output's EDID has changed.
+    // The primary first, then the server's order; frames in AppKit space from the primary's bottom-left
+    // corner; identifiers from the EDID or the monitor name; modes from the monitor's outputs (none
+    // without one).
+    void layouts_data() {
+        QTest::addColumn<QStringList>("monitors");
+        QTest::addColumn<bool>("withEdid"); // Xvfb's output reports an EDID
+        QTest::addColumn<QList<DisplayInfo>>("expected");
+        QTest::addColumn<QList<QRectF>>("appKitFrames");
+        QTest::newRow("bare server") << QStringList{} << false
+                                     << QList<DisplayInfo>{{screenID, u"screen"_s, 1920, 1080, 1920, 1080}}
+                                     << QList<QRectF>{{0, 0, 1920, 1080}};
+        QTest::newRow("two monitors")
+            << QStringList{u"*LEFT 960/254x1080/286+0+0 screen"_s, u"RIGHT 960/254x1080/286+960+0 none"_s}
+            << false
+            << QList<DisplayInfo>{{leftID, u"LEFT"_s, 960, 1080, 1920, 1080},
+                                  {rightID, u"RIGHT"_s, 960, 1080, {}, {}}}
+            << QList<QRectF>{{0, 0, 960, 1080}, {960, 0, 960, 1080}};
+        QTest::newRow("primary listed later")
+            << QStringList{u"LEFT 960/254x540/143+0+0 none"_s, u"*RIGHT 960/254x540/143+960+0 none"_s,
+                           u"BOTTOM 1920/508x540/143+0+540 screen"_s}
+            << false
+            << QList<DisplayInfo>{{rightID, u"RIGHT"_s, 960, 540, {}, {}},
+                                  {leftID, u"LEFT"_s, 960, 540, {}, {}},
+                                  {bottomID, u"BOTTOM"_s, 1920, 540, 1920, 1080}}
+            << QList<QRectF>{{0, 0, 960, 540}, {-960, 0, 960, 540}, {-960, -540, 1920, 540}};
+        QTest::newRow("named and identified by EDID")
+            << QStringList{u"*PANEL 960/254x1080/286+0+0 screen"_s, u"RIGHT 960/254x1080/286+960+0 none"_s}
+            << true
+            << QList<DisplayInfo>{{edidID, u"Kestrune 27"_s, 960, 1080, 1920, 1080},
+                                  {rightID, u"RIGHT"_s, 960, 1080, {}, {}}}
+            << QList<QRectF>{{0, 0, 960, 1080}, {960, 0, 960, 1080}};
+    }
+    void layouts() {
+        QFETCH(QStringList, monitors);
+        QFETCH(bool, withEdid);
+        QFETCH(QList<DisplayInfo>, expected);
+        QFETCH(QList<QRectF>, appKitFrames);
+        xcb_connection_t* c = m_x->xcb();
+        const auto resources = collectReply<xcb_randr_get_screen_resources_current_reply_t>(
+            c, xcb_randr_get_screen_resources_current(c, m_x->root()),
+            xcb_randr_get_screen_resources_current_reply);
+        QVERIFY(resources);
+        const xcb_randr_output_t output = xcb_randr_get_screen_resources_current_outputs(resources.get())[0];
+        const auto removeEdid = qScopeGuard([&] {
+            xcb_randr_delete_output_property(c, output, m_x->atom(Atom::Edid));
+            m_x->flush();
+        });
+        if (withEdid) {
+            XcbReply<xcb_generic_error_t> error(xcb_request_check(
+                c, xcb_randr_change_output_property_checked(c, output, m_x->atom(Atom::Edid),
+                                                            XCB_ATOM_INTEGER, 8, XCB_PROP_MODE_REPLACE,
+                                                            edid.size(), edid.constData())));
+            if (error)
+                QSKIP("this X server does not take output properties from clients");
+        }
+        QVERIFY(setMonitors(monitors));
+        const auto source = makeSource();
+        QCOMPARE(frames(*source), appKitFrames);
+        QCOMPARE(DisplayMonitor(*source).displays(), expected);
     }
 };
 
