@@ -58,11 +58,12 @@ private Q_SLOTS:
     // Registrations made in order (hot keys Ctrl+Alt+L "L", Ctrl+Shift+K "K" and Ctrl+Alt+1 "1"; the
     // picker's Escape, 1 and 2 "tap", or "tap once" for a picker that goes with its first key, from inside
     // its callback), some released again, then keys pressed: what fired, in order ("r<i>" for a hot key,
-    // "r<i>:<key code>" for the picker, "other" for another program). A live hot key's combination is not
+    // "r<i>:<key code>" for the picker, "other" for the other program). A live hot key's combination is not
     // free for others; once all are released, nothing of ours is grabbed.
     void registrations_data() {
         QTest::addColumn<QStringList>("registrations");
-        QTest::addColumn<bool>("heldElsewhere"); // another program holds Ctrl+Alt+L first
+        // Another program holds Ctrl+Alt+L with Caps Lock first: one of the variants a registration needs.
+        QTest::addColumn<bool>("heldElsewhere");
         QTest::addColumn<QList<int>>("released");
         QTest::addColumn<QStringList>("presses");
         QTest::addColumn<QStringList>("fired");
@@ -71,9 +72,9 @@ private Q_SLOTS:
             << QStringList{u"L"_s} << false << QList<int>{}
             << QStringList{u"ctrl+alt+l"_s, u"Num_Lock"_s, u"ctrl+alt+l"_s, u"Num_Lock"_s, u"ctrl+shift+l"_s}
             << QStringList{u"r0"_s, u"r0"_s};
-        QTest::newRow("held by another program: refused")
+        QTest::newRow("held in part by another program: refused as a whole")
             << QStringList{u"L"_s} << true << QList<int>{} << QStringList{u"ctrl+alt+l"_s}
-            << QStringList{u"refused r0"_s, u"other"_s};
+            << QStringList{u"refused r0"_s};
         QTest::newRow("released: inert")
             << QStringList{u"L"_s} << false << QList<int>{0} << QStringList{u"ctrl+alt+l"_s} << QStringList{};
         QTest::newRow("registered again, then the old one released")
@@ -109,7 +110,9 @@ private Q_SLOTS:
         QStringList seen;
         auto otherConnection = X11Connection::open();
         X11KeyGrabs other(*otherConnection);
-        auto held = heldElsewhere ? other.grab(keysymL, ctrlAlt, [&] { seen << u"other"_s; }) : nullptr;
+        auto held = heldElsewhere
+                        ? other.grab(keysymL, ctrlAlt | XCB_MOD_MASK_LOCK, [&] { seen << u"other"_s; })
+                        : nullptr;
         X11HotKeyService hotKeys(*m_grabs);
         X11PlacementKeyTapFactory taps(*m_grabs);
         std::vector<std::unique_ptr<GlobalHotKey>> keys(registrations.size());
