@@ -80,11 +80,11 @@ class TestX11ScreenSource : public QObject {
 
     // Makes monitors: each "*NAME geometry output" ("*" for a primary one; output "screen" takes Xvfb's
     // only output, "none" none).
-    bool setMonitors(const QStringList& specs) {
+    bool setMonitors(const QStringList& monitors) {
         QStringList args;
-        for (const QString& spec : specs) {
-            args << u"--setmonitor"_s << spec.split(u' ');
-            m_made.append(spec.section(u' ', 0, 0).remove(u'*'));
+        for (const QString& monitor : monitors) {
+            args << u"--setmonitor"_s << monitor.split(u' ');
+            m_made.append(monitor.section(u' ', 0, 0).remove(u'*'));
         }
         return args.isEmpty() || xrandr(args);
     }
