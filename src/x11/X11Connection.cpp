@@ -1,11 +1,9 @@
 #include "x11/X11Connection.h"
 
-#include "x11/X11Monitors.h"
 #include "x11/X11WindowCache.h"
 
 #include <QAbstractEventDispatcher>
 #include <QMetaObject>
-#include <QPointF>
 #include <QSocketNotifier>
 
 #include <xcb/randr.h>
@@ -104,14 +102,11 @@ X11Connection::X11Connection(xcb_connection_t* connection, int screenNumber)
         readAvailable();
         deliver();
     });
-    // The first handler: a monitor change is taken in before any other part hears of the event.
-    m_monitors = std::make_unique<X11Monitors>(*this);
     // Events that arrived with the replies above are already inside xcb and would not wake the notifier.
     drain();
 }
 
 X11Connection::~X11Connection() {
-    m_monitors.reset();
     m_cache.reset();
     delete m_notifier;
     xcb_disconnect(m_xcb);
@@ -276,8 +271,24 @@ std::optional<QList<uint32_t>> X11Connection::propertyList(xcb_get_property_cook
     return values;
 }
 
-QPointF X11Connection::primaryOrigin() {
-    return m_monitors->primaryOrigin();
+void X11Connection::sendClientMessage(xcb_window_t window, Atom type, const std::array<uint32_t, 5>& data) {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = atom(type);
+    std::copy(data.begin(), data.end(), event.data.data32);
+    xcb_send_event(m_xcb, 0, m_root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&event));
+}
+
+bool X11Connection::isPropertyChange(const xcb_generic_event_t* event, xcb_window_t window,
+                                     xcb_atom_t property) {
+    if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
+        return false;
+    const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+    return change->window == window && change->atom == property;
 }
 
 bool X11Connection::isLocalHost(const QByteArray& machine) {

@@ -4,7 +4,6 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QPointF>
 
 #include <xcb/xcb.h>
 
@@ -17,7 +16,6 @@
 #include <vector>
 
 class QSocketNotifier;
-class X11Monitors;
 class X11WindowCache;
 
 // Frees an xcb reply when it goes out of scope.
@@ -129,12 +127,13 @@ public:
     // The value of a 32-bit list property (CARDINAL, WINDOW, ATOM); none when absent or of another format.
     std::optional<QList<uint32_t>> propertyList(xcb_get_property_cookie_t cookie);
 
-    // The monitors, one snapshot for every part of Kestrune.
-    X11Monitors& monitors() { return *m_monitors; }
     // What has been read about windows and the window manager, shared by every part of Kestrune.
     X11WindowCache& cache() { return *m_cache; }
-    // The primary monitor's top-left corner on the root window, from the same snapshot as the screens.
-    QPointF primaryOrigin();
+    // Sends the window manager a client message about window, as EWMH asks: to the root, for
+    // substructure redirection.
+    void sendClientMessage(xcb_window_t window, Atom type, const std::array<uint32_t, 5>& data);
+    // Whether event reports a change of property on window.
+    static bool isPropertyChange(const xcb_generic_event_t* event, xcb_window_t window, xcb_atom_t property);
     // Whether this host is the one named (the WM_CLIENT_MACHINE of a window).
     static bool isLocalHost(const QByteArray& machine);
 
@@ -166,6 +165,5 @@ private:
     bool m_lost = false;
     uint8_t m_randrFirstEvent = 0;
     bool m_hasRandr = false;
-    std::unique_ptr<X11Monitors> m_monitors;
     std::unique_ptr<X11WindowCache> m_cache;
 };

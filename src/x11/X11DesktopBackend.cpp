@@ -17,9 +17,9 @@ struct X11DesktopBackend::Parts {
 
     std::unique_ptr<X11Connection> connection;
     X11ScreenSource screens{*connection};
-    X11WindowBackend windows{*connection};
+    X11WindowBackend windows{*connection, screens};
     X11Workspace workspace{*connection};
-    X11TrustSource trust{connection.get()};
+    X11TrustSource trust{*connection};
     X11KeyGrabs keyGrabs{*connection};
     X11HotKeyService hotKeys{keyGrabs};
     X11PlacementKeyTapFactory keyTaps{keyGrabs};
@@ -67,7 +67,7 @@ PlacementKeyTapFactory& X11DesktopBackend::keyTaps() {
 // Qt's global coordinates are the root window's: AppKit space turned into accessibility space, shifted
 // by the primary monitor's corner.
 QRectF X11DesktopBackend::globalFrame(const QRectF& appKitFrame) {
-    return flipRect(appKitFrame, m_parts->screens).translated(m_parts->connection->primaryOrigin());
+    return flipRect(appKitFrame, m_parts->screens).translated(m_parts->screens.primaryOrigin());
 }
 
 bool X11DesktopBackend::isCompositing() {

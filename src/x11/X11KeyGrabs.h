@@ -48,9 +48,6 @@ public:
     // holds the combination or no key of the keyboard makes the keysym.
     std::unique_ptr<Registration> grab(uint32_t keysym, uint16_t modifiers, std::function<void()> onPress);
 
-    // How many distinct server grabs are held now (for tests).
-    int serverGrabCount() const { return int(m_serverGrabs.size()); }
-
 private:
     struct Entry {
         uint32_t keysym;

@@ -9,12 +9,12 @@ class X11Connection;
 // stops or comes back is noticed.
 class X11TrustSource : public TrustSource {
 public:
-    // connection may be null (no X display at all): never trusted then.
-    explicit X11TrustSource(X11Connection* connection);
+    explicit X11TrustSource(X11Connection& connection)
+        : m_x(connection) {}
 
     bool isTrusted() const override;
     bool requestTrust() override { return isTrusted(); }
 
 private:
-    X11Connection* m_x;
+    X11Connection& m_x;
 };

@@ -1,7 +1,7 @@
 #include "x11/X11WindowBackend.h"
 
+#include "x11/X11ScreenSource.h"
 #include "x11/X11WindowCache.h"
-#include "x11/X11WindowInfo.h"
 
 #include <QScopeGuard>
 #include <QtMath>
@@ -48,23 +48,11 @@ bool near(double a, double b) {
     return std::abs(a - b) <= 1.0;
 }
 
-void sendRootMessage(X11Connection& x, xcb_window_t window, xcb_atom_t type,
-                     const std::array<uint32_t, 5>& data) {
-    xcb_client_message_event_t event{};
-    event.response_type = XCB_CLIENT_MESSAGE;
-    event.format = 32;
-    event.window = window;
-    event.type = type;
-    std::copy(data.begin(), data.end(), event.data.data32);
-    xcb_send_event(x.xcb(), 0, x.root(),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                   reinterpret_cast<const char*>(&event));
-}
-
 } // namespace
 
-X11WindowBackend::X11WindowBackend(X11Connection& connection)
-    : m_x(connection) {}
+X11WindowBackend::X11WindowBackend(X11Connection& connection, const X11ScreenSource& screens)
+    : m_x(connection)
+    , m_screens(screens) {}
 
 QList<xcb_window_t> X11WindowBackend::windowsTopmostFirst(Pid pid, xcb_window_t* active) const {
     const auto lists =
@@ -128,8 +116,7 @@ std::optional<X11WindowBackend::Frame> X11WindowBackend::readFrame(xcb_window_t 
     const X11WindowCache::WindowManager wm = m_x.cache().windowManager();
     Frame frame;
     frame.outer = info.outer;
-    frame.decor = info.decor;
-    frame.shadow = info.shadow;
+    frame.extents = info.extents;
     frame.states = info.states;
     frame.sizeHints = info.sizeHints;
     // X11: metacity, xfwm4, KWin: leave _NET_SUPPORTED on the root when they exit; a message to a window
@@ -215,7 +202,7 @@ std::optional<QPointF> X11WindowBackend::position(WindowRef window) const {
     const auto frame = settledFrame(static_cast<xcb_window_t>(window));
     if (!frame)
         return std::nullopt;
-    return frame->topLeft() - m_x.primaryOrigin();
+    return frame->topLeft() - m_screens.primaryOrigin();
 }
 
 std::optional<QSizeF> X11WindowBackend::size(WindowRef window) const {
@@ -229,7 +216,7 @@ std::optional<QSizeF> X11WindowBackend::size(WindowRef window) const {
 
 void X11WindowBackend::setPosition(WindowRef window, QPointF position) {
     if (isValidWindow(window) && std::isfinite(position.x()) && std::isfinite(position.y()))
-        moveResize(static_cast<xcb_window_t>(window), position + m_x.primaryOrigin(), std::nullopt);
+        moveResize(static_cast<xcb_window_t>(window), position + m_screens.primaryOrigin(), std::nullopt);
 }
 
 void X11WindowBackend::setSize(WindowRef window, QSizeF size) {
@@ -246,7 +233,7 @@ void X11WindowBackend::setFrame(WindowRef window, std::optional<QPointF> positio
         size.reset();
     if (isValidWindow(window) && (position || size))
         moveResize(static_cast<xcb_window_t>(window),
-                   position ? std::optional(*position + m_x.primaryOrigin()) : std::nullopt, size);
+                   position ? std::optional(*position + m_screens.primaryOrigin()) : std::nullopt, size);
 }
 
 bool X11WindowBackend::isConstrained(const Frame& frame) const {
@@ -264,15 +251,12 @@ std::optional<X11WindowBackend::Frame> X11WindowBackend::leaveMaximizedState(xcb
     const quint64 since = m_x.eventCount();
     constexpr uint32_t remove = 0;
     if (frame.states.contains(vert) || frame.states.contains(horz))
-        sendRootMessage(m_x, window, m_x.atom(Atom::NetWmState), {remove, vert, horz, sourceTool, 0});
+        m_x.sendClientMessage(window, Atom::NetWmState, {remove, vert, horz, sourceTool, 0});
     if (frame.states.contains(full))
-        sendRootMessage(m_x, window, m_x.atom(Atom::NetWmState), {remove, full, 0, sourceTool, 0});
+        m_x.sendClientMessage(window, Atom::NetWmState, {remove, full, 0, sourceTool, 0});
     const auto deadline = Clock::now() + stateChangeTimeout;
     const auto stateChanged = [&](const xcb_generic_event_t* event) {
-        if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
-            return false;
-        const auto* property = reinterpret_cast<const xcb_property_notify_event_t*>(event);
-        return property->window == window && property->atom == m_x.atom(Atom::NetWmState);
+        return X11Connection::isPropertyChange(event, window, m_x.atom(Atom::NetWmState));
     };
     quint64 from = since;
     for (;;) {
@@ -284,10 +268,7 @@ std::optional<X11WindowBackend::Frame> X11WindowBackend::leaveMaximizedState(xcb
         if (!isConstrained(*next)) {
             // The extents shrink with the state and are set just after it: give them a moment.
             const auto extentsChanged = [&](const xcb_generic_event_t* event) {
-                if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
-                    return false;
-                const auto* property = reinterpret_cast<const xcb_property_notify_event_t*>(event);
-                return property->window == window && property->atom == m_x.atom(Atom::NetFrameExtents);
+                return X11Connection::isPropertyChange(event, window, m_x.atom(Atom::NetFrameExtents));
             };
             if (m_x.waitForEvent(extentsChanged,
                                  std::min(deadline, Clock::now() + std::chrono::milliseconds(10)), since))
@@ -319,8 +300,7 @@ void X11WindowBackend::moveResize(xcb_window_t window, std::optional<QPointF> po
             return;
     }
 
-    const QMarginsF& d = frame->decor;
-    const QMarginsF& s = frame->shadow;
+    const QMarginsF& s = frame->extents.shadow;
     // The window manager places the frame's corner at (x, y) and sizes the client window; a client-side
     // decorated window is its own frame, shadow included.
     uint32_t flags = gravityNorthWest | (sourceTool << 12);
@@ -331,18 +311,16 @@ void X11WindowBackend::moveResize(xcb_window_t window, std::optional<QPointF> po
         x = toCoordinate(position->x() - s.left());
         y = toCoordinate(position->y() - s.top());
     }
-    QSizeF clientSize;
     if (size) {
         flags |= moveResizeWidth | moveResizeHeight;
-        clientSize = QSizeF(size->width() - d.left() - d.right() + s.left() + s.right(),
-                            size->height() - d.top() - d.bottom() + s.top() + s.bottom());
+        const QSizeF clientSize = frame->extents.clientSize(*size);
         width = toExtent(clientSize.width());
         height = toExtent(clientSize.height());
     }
 
     if (frame->moveResizeSupported) {
-        sendRootMessage(m_x, window, m_x.atom(Atom::NetMoveresizeWindow),
-                        {flags, static_cast<uint32_t>(x), static_cast<uint32_t>(y), width, height});
+        m_x.sendClientMessage(window, Atom::NetMoveresizeWindow,
+                              {flags, static_cast<uint32_t>(x), static_cast<uint32_t>(y), width, height});
     } else {
         // X11: without _NET_MOVERESIZE_WINDOW the window manager still sees the client's own request.
         uint16_t mask = 0;
@@ -374,11 +352,8 @@ void X11WindowBackend::moveResize(xcb_window_t window, std::optional<QPointF> po
         pending.before = frame->outer;
     if (position)
         pending.position = QPointF(x + s.left(), y + s.top());
-    if (size) {
-        const QSizeF accepted = acceptableClientSize(*frame, QSizeF(width, height));
-        pending.size = QSizeF(accepted.width() + d.left() + d.right() - s.left() - s.right(),
-                              accepted.height() + d.top() + d.bottom() - s.top() - s.bottom());
-    }
+    if (size)
+        pending.size = frame->extents.outerSize(acceptableClientSize(*frame, QSizeF(width, height)));
     // Nothing to wait for when the window is already where these writes put it.
     const QRectF& was = frame->outer;
     pending.expectsChange |=
@@ -433,15 +408,12 @@ bool X11WindowBackend::leaveQuickTiling(xcb_window_t window) const {
         return m_x.propertyList(cookie).value_or(QList<uint32_t>{}).contains(vert);
     };
     const auto stateChanged = [&](const xcb_generic_event_t* event) {
-        if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
-            return false;
-        const auto* property = reinterpret_cast<const xcb_property_notify_event_t*>(event);
-        return property->window == window && property->atom == m_x.atom(Atom::NetWmState);
+        return X11Connection::isPropertyChange(event, window, m_x.atom(Atom::NetWmState));
     };
     // One state at a time, each confirmed, so the restore is not taken for the maximize.
     for (const uint32_t action : {1u /* add */, 0u /* remove */}) {
         const quint64 since = m_x.eventCount();
-        sendRootMessage(m_x, window, m_x.atom(Atom::NetWmState), {action, vert, 0, sourceTool, 0});
+        m_x.sendClientMessage(window, Atom::NetWmState, {action, vert, 0, sourceTool, 0});
         m_x.flush();
         const auto deadline = Clock::now() + stateChangeTimeout;
         quint64 from = since;
@@ -467,11 +439,5 @@ QSizeF X11WindowBackend::nearestAcceptableSize(WindowRef window, QSizeF requeste
     const auto frame = readFrame(static_cast<xcb_window_t>(window));
     if (!frame)
         return requested;
-    const QMarginsF& d = frame->decor;
-    const QMarginsF& s = frame->shadow;
-    const QSizeF client(requested.width() - d.left() - d.right() + s.left() + s.right(),
-                        requested.height() - d.top() - d.bottom() + s.top() + s.bottom());
-    const QSizeF accepted = acceptableClientSize(*frame, client);
-    return QSizeF(accepted.width() + d.left() + d.right() - s.left() - s.right(),
-                  accepted.height() + d.top() + d.bottom() - s.top() - s.bottom());
+    return frame->extents.outerSize(acceptableClientSize(*frame, frame->extents.clientSize(requested)));
 }

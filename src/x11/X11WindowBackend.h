@@ -2,6 +2,7 @@
 
 #include "core/platform/WindowBackend.h"
 #include "x11/X11Connection.h"
+#include "x11/X11WindowInfo.h"
 
 #include <QHash>
 #include <QMarginsF>
@@ -9,12 +10,14 @@
 
 #include <chrono>
 
+class X11ScreenSource;
+
 // Other applications' windows on an X11 desktop with an EWMH window manager. Frames are the outer frames
 // the user sees (decorations included, client-side shadows excluded), shifted so that the primary
-// monitor's top-left corner is the origin.
+// monitor's top-left corner (the screen source's) is the origin.
 class X11WindowBackend : public WindowBackend {
 public:
-    explicit X11WindowBackend(X11Connection& connection);
+    X11WindowBackend(X11Connection& connection, const X11ScreenSource& screens);
 
     std::optional<WindowRef> mainWindow(Pid pid) const override;
     std::optional<QList<WindowRef>> windows(Pid pid) const override;
@@ -39,9 +42,8 @@ public:
 private:
     // The facts behind one outer frame, all read in one round trip.
     struct Frame {
-        QRectF outer;     // root coordinates
-        QMarginsF decor;  // _NET_FRAME_EXTENTS: what the window manager adds
-        QMarginsF shadow; // _GTK_FRAME_EXTENTS: invisible margins inside a client-side-decorated window
+        QRectF outer; // root coordinates
+        FrameExtents extents;
         QList<xcb_atom_t> states;
         QList<uint32_t> sizeHints;
         bool stateSupported = false; // the window manager takes windows in and out of _NET_WM_STATE
@@ -80,6 +82,7 @@ private:
     static bool isValidWindow(WindowRef window) { return window > 0 && window <= 0x1fffffffu; }
 
     X11Connection& m_x;
+    const X11ScreenSource& m_screens;
     mutable QHash<xcb_window_t, Pending> m_pending;
     mutable QHash<xcb_window_t, Attempts> m_attempts;
 };

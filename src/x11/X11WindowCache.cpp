@@ -50,6 +50,8 @@ QList<X11WindowInfo> X11WindowCache::windows(const QList<xcb_window_t>& windows,
         infos[unknownAt[k]] = read[k];
         remember(read[k]);
     }
+    // Only now: a window destroyed or changed while it was read must not leave its reading behind.
+    m_x.drain();
     return infos;
 }
 

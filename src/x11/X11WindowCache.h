@@ -29,7 +29,8 @@ public:
         QList<xcb_atom_t> supported;
         QByteArray name;
 
-        bool supports(xcb_atom_t atom) const { return check != XCB_NONE && supported.contains(atom); }
+        bool isRunning() const { return check != XCB_NONE; }
+        bool supports(xcb_atom_t atom) const { return isRunning() && supported.contains(atom); }
     };
 
     explicit X11WindowCache(X11Connection& connection);

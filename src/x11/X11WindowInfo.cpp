@@ -17,6 +17,14 @@ const QString unknownSubrole = u"AXUnknown"_s;
 
 } // namespace
 
+QSizeF FrameExtents::outerSize(QSizeF client) const {
+    return client.grownBy(decor).shrunkBy(shadow);
+}
+
+QSizeF FrameExtents::clientSize(QSizeF outer) const {
+    return outer.shrunkBy(decor).grownBy(shadow);
+}
+
 QString X11WindowInfo::subrole(const X11Connection& x) const {
     if (!hasClass)
         return unknownSubrole;
@@ -170,23 +178,20 @@ QList<X11WindowInfo> X11WindowInfo::readFromServer(X11Connection& x, const QList
                 collectReply<xcb_get_geometry_reply_t>(c, k.geometry, xcb_get_geometry_reply);
             const auto origin =
                 collectReply<xcb_translate_coordinates_reply_t>(c, k.origin, xcb_translate_coordinates_reply);
-            info.decor = marginsFrom(x.propertyList(k.decor));
-            info.shadow = marginsFrom(x.propertyList(k.shadow));
+            info.extents = {marginsFrom(x.propertyList(k.decor)), marginsFrom(x.propertyList(k.shadow))};
             info.sizeHints = x.propertyList(k.hints).value_or(QList<uint32_t>{});
             info.hasGeometry = geometry && origin;
             if (info.hasGeometry) {
                 // Translate the client's own (0, 0): its geometry's x, y are relative to the frame.
                 const double bw = geometry->border_width;
-                const QMarginsF& d = info.decor;
-                const QMarginsF& s = info.shadow;
-                info.outer =
-                    QRectF(origin->dst_x - bw - d.left() + s.left(), origin->dst_y - bw - d.top() + s.top(),
-                           geometry->width + d.left() + d.right() - s.left() - s.right(),
-                           geometry->height + d.top() + d.bottom() - s.top() - s.bottom());
+                const QMarginsF& d = info.extents.decor;
+                const QMarginsF& s = info.extents.shadow;
+                info.outer = QRectF(
+                    QPointF(origin->dst_x - bw - d.left() + s.left(), origin->dst_y - bw - d.top() + s.top()),
+                    info.extents.outerSize(QSizeF(geometry->width, geometry->height)));
             }
         }
         infos.append(info);
     }
-    x.drain();
     return infos;
 }

@@ -8,6 +8,17 @@
 #include <QRectF>
 #include <QString>
 
+// What lies between a client window and the outer frame the user sees: the decorations the window manager
+// adds around it (_NET_FRAME_EXTENTS), less the invisible margins inside a client-side-decorated one
+// (_GTK_FRAME_EXTENTS).
+struct FrameExtents {
+    QMarginsF decor;
+    QMarginsF shadow;
+
+    QSizeF outerSize(QSizeF client) const;
+    QSizeF clientSize(QSizeF outer) const;
+};
+
 // What the backends need to know about one top-level client window, read in one pipelined batch.
 struct X11WindowInfo {
     // Which facts a read asks for.
@@ -29,12 +40,10 @@ struct X11WindowInfo {
     QList<xcb_atom_t> states; // _NET_WM_STATE
     xcb_window_t transientFor = XCB_NONE;
     // Frame: the outer frame in root coordinates (decorations in, client-side shadows out), valid when
-    // hasGeometry; what the window manager adds around the client, the invisible margins inside a
-    // client-side-decorated one, and WM_NORMAL_HINTS.
+    // hasGeometry; the extents between it and the client; WM_NORMAL_HINTS.
     bool hasGeometry = false;
     QRectF outer;
-    QMarginsF decor;
-    QMarginsF shadow;
+    FrameExtents extents;
     QList<uint32_t> sizeHints;
 
     // The application identity: the class, else the instance; empty without WM_CLASS.
@@ -51,7 +60,8 @@ struct X11WindowInfo {
     // the connection's cache knows is not asked again.
     static QList<X11WindowInfo> read(X11Connection& x, const QList<xcb_window_t>& windows,
                                      Parts parts = Identity | Kind);
-    // Asks the server, whatever is known.
+    // Asks the server, whatever is known. The events read with the replies are left for the caller to
+    // drain once it has stored what it read, so that one about these windows still invalidates it.
     static QList<X11WindowInfo> readFromServer(X11Connection& x, const QList<xcb_window_t>& windows,
                                                Parts parts);
 };

@@ -84,11 +84,7 @@ void X11Workspace::handleEvent(const xcb_generic_event_t* event) {
         if (!m_windowPids.contains(window) && !m_ignored.contains(window))
             return;
         m_destroyed.insert(window);
-    } else if (type == XCB_PROPERTY_NOTIFY) {
-        const auto* property = reinterpret_cast<const xcb_property_notify_event_t*>(event);
-        if (property->window != m_x.root() || property->atom != m_x.atom(Atom::NetClientList))
-            return;
-    } else {
+    } else if (!X11Connection::isPropertyChange(event, m_x.root(), m_x.atom(Atom::NetClientList))) {
         return;
     }
     m_isStale = true;
@@ -106,40 +102,57 @@ RunningApp X11Workspace::describe(Pid pid, const QString& bundleID) const {
 
 void X11Workspace::refresh() {
     m_isStale = false;
-    // The stacking list and the active window come along: placing a new window needs them next.
-    const xcb_atom_t clientList = m_x.atom(Atom::NetClientList);
-    auto list =
-        m_x.cache()
-            .rootLists({clientList, m_x.atom(Atom::NetClientListStacking), m_x.atom(Atom::NetActiveWindow)})
-            .first();
-    // X11: xfwm4: deletes the client list when its last window goes instead of emptying it. With the
-    // window manager still there, no list means no windows.
-    if (!list && m_x.cache().windowManager().check != XCB_NONE)
-        list = QList<uint32_t>{};
+    const auto list = readClientList();
     // X11: without a window manager the list is absent; what ran keeps running until one lists it again.
     if (!list)
         return;
-    const QSet<xcb_window_t> listed(list->cbegin(), list->cend());
+    const QList<Pid> bereft = forgetWindows(QSet<xcb_window_t>(list->cbegin(), list->cend()));
+    // New windows first, so a process that swaps one window for another does not seem to quit.
+    Changes changes = takeInWindows(*list);
+    for (Pid pid : bereft)
+        endIfWindowless(pid, changes.terminated);
+    announce(changes);
+}
 
+std::optional<QList<uint32_t>> X11Workspace::readClientList() const {
+    // The stacking list and the active window come along: placing a new window needs them next.
+    auto list = m_x.cache()
+                    .rootLists({m_x.atom(Atom::NetClientList), m_x.atom(Atom::NetClientListStacking),
+                                m_x.atom(Atom::NetActiveWindow)})
+                    .first();
+    // X11: xfwm4: deletes the client list when its last window goes instead of emptying it. With the
+    // window manager still there, no list means no windows.
+    if (!list && m_x.cache().windowManager().isRunning())
+        list = QList<uint32_t>{};
+    return list;
+}
+
+QList<Pid> X11Workspace::forgetWindows(const QSet<xcb_window_t>& listed) {
     // X11: window ids are reused: an application that quits and starts again at once (a relaunch) may
     // get its old window id back before we read the list in between. A destroyed window is forgotten
-    // here, and read afresh when the id is listed again; its application ends below if nothing else of
-    // it is left.
-    QSet<Pid> bereft;
-    for (xcb_window_t w : std::exchange(m_destroyed, {})) {
-        m_ignored.remove(w);
-        const auto owner = m_windowPids.constFind(w);
-        if (owner == m_windowPids.cend())
+    // here, and read afresh when the id is listed again.
+    const QSet<xcb_window_t> destroyed = std::exchange(m_destroyed, {});
+    const auto isGone = [&](xcb_window_t w) { return !listed.contains(w) || destroyed.contains(w); };
+    m_ignored.removeIf(isGone);
+    QList<Pid> owners;
+    for (auto it = m_windowPids.begin(); it != m_windowPids.end();) {
+        if (!isGone(it.key())) {
+            ++it;
             continue;
-        App& app = m_apps[owner.value()];
-        app.windows.removeAll(w);
-        app.taskbarWindows.remove(w);
-        bereft.insert(owner.value());
-        m_windowPids.erase(owner);
+        }
+        App& app = m_apps[it.value()];
+        app.windows.removeAll(it.key());
+        app.taskbarWindows.remove(it.key());
+        if (!owners.contains(it.value()))
+            owners.append(it.value());
+        it = m_windowPids.erase(it);
     }
+    return owners;
+}
 
+X11Workspace::Changes X11Workspace::takeInWindows(const QList<uint32_t>& list) {
     QList<xcb_window_t> fresh;
-    for (xcb_window_t w : *list) {
+    for (xcb_window_t w : list) {
         if (!m_windowPids.contains(w) && !m_ignored.contains(w))
             fresh.append(w);
     }
@@ -147,10 +160,7 @@ void X11Workspace::refresh() {
     // it first. Everything a placement needs comes in the same round trip.
     const QList<X11WindowInfo> infos =
         X11WindowInfo::read(m_x, fresh, X11WindowInfo::Identity | X11WindowInfo::Kind | X11WindowInfo::Frame);
-
-    // New windows first, so a process that swaps one window for another does not seem to quit.
-    QList<std::pair<Pid, xcb_window_t>> created;
-    QList<Pid> launched;
+    Changes changes;
     for (const X11WindowInfo& info : infos) {
         // X11: the window manager may still list a window that is gone; its id may soon be another's.
         if (!info.exists)
@@ -163,7 +173,7 @@ void X11Workspace::refresh() {
         if (it == m_apps.end()) {
             it = m_apps.insert(info.pid, App{describe(info.pid, info.bundleID()), {}, {}});
             m_order.append(info.pid);
-            launched.append(info.pid);
+            changes.launched.append(info.pid);
         }
         it->windows.append(info.window);
         if (info.isStandard(m_x))
@@ -171,48 +181,31 @@ void X11Workspace::refresh() {
         it->app.activationPolicy =
             it->taskbarWindows.isEmpty() ? ActivationPolicy::Accessory : ActivationPolicy::Regular;
         m_windowPids.insert(info.window, info.pid);
-        created.append({info.pid, info.window});
+        changes.created.append({info.pid, info.window});
     }
+    return changes;
+}
 
-    QList<RunningApp> terminated;
-    for (auto it = m_windowPids.begin(); it != m_windowPids.end();) {
-        if (listed.contains(it.key())) {
-            ++it;
-            continue;
-        }
-        App& app = m_apps[it.value()];
-        app.windows.removeAll(it.key());
-        app.taskbarWindows.remove(it.key());
-        app.app.activationPolicy =
-            app.taskbarWindows.isEmpty() ? ActivationPolicy::Accessory : ActivationPolicy::Regular;
-        if (app.windows.isEmpty()) {
-            terminated.append(app.app);
-            m_order.removeAll(it.value());
-            m_apps.remove(it.value());
-        }
-        it = m_windowPids.erase(it);
-    }
-    for (Pid pid : bereft) {
-        auto app = m_apps.find(pid);
-        if (app == m_apps.end())
-            continue;
-        app->app.activationPolicy =
-            app->taskbarWindows.isEmpty() ? ActivationPolicy::Accessory : ActivationPolicy::Regular;
-        if (!app->windows.isEmpty())
-            continue;
-        terminated.append(app->app);
-        m_order.removeAll(pid);
-        m_apps.erase(app);
-    }
-    for (auto it = m_ignored.begin(); it != m_ignored.end();)
-        it = listed.contains(*it) ? std::next(it) : m_ignored.erase(it);
+void X11Workspace::endIfWindowless(Pid pid, QList<RunningApp>& terminated) {
+    auto app = m_apps.find(pid);
+    if (app == m_apps.end())
+        return;
+    app->app.activationPolicy =
+        app->taskbarWindows.isEmpty() ? ActivationPolicy::Accessory : ActivationPolicy::Regular;
+    if (!app->windows.isEmpty())
+        return;
+    terminated.append(app->app);
+    m_order.removeAll(pid);
+    m_apps.erase(app);
+}
 
+void X11Workspace::announce(const Changes& changes) {
     // Launches before the windows they bring, terminations last. Receivers may call back into us.
-    for (Pid pid : launched) {
+    for (Pid pid : changes.launched) {
         if (m_apps.contains(pid))
             Q_EMIT applicationLaunched(m_apps.value(pid).app);
     }
-    for (const auto& [pid, window] : created) {
+    for (const auto& [pid, window] : changes.created) {
         QList<quint64> ids;
         for (const auto& [id, observer] : m_observers) {
             if (observer.pid == pid)
@@ -226,7 +219,7 @@ void X11Workspace::refresh() {
             onCreated(window);
         }
     }
-    for (const RunningApp& app : terminated)
+    for (const RunningApp& app : changes.terminated)
         Q_EMIT applicationTerminated(app);
 }
 
@@ -262,12 +255,9 @@ bool X11Workspace::activate(Pid pid) {
     if (it == m_apps.cend() || !m_x.isConnected())
         return false;
     // The application's topmost window comes forward (and with it, in most window managers, the rest).
-    auto stackingCookie =
-        m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetClientListStacking), XCB_ATOM_WINDOW, 1u << 16);
-    auto activeCookie = m_x.requestProperty(m_x.root(), m_x.atom(Atom::NetActiveWindow), XCB_ATOM_WINDOW, 1);
-    const auto stacking = m_x.propertyList(stackingCookie).value_or(QList<uint32_t>{});
-    const auto active = m_x.propertyList(activeCookie).value_or(QList<uint32_t>{});
-    m_x.drain();
+    const auto lists =
+        m_x.cache().rootLists({m_x.atom(Atom::NetClientListStacking), m_x.atom(Atom::NetActiveWindow)});
+    const QList<uint32_t> stacking = lists[0].value_or(QList<uint32_t>{});
     xcb_window_t target = XCB_NONE;
     for (auto w = stacking.crbegin(); w != stacking.crend() && target == XCB_NONE; ++w) {
         if (it->windows.contains(*w))
@@ -275,18 +265,9 @@ bool X11Workspace::activate(Pid pid) {
     }
     if (target == XCB_NONE)
         target = it->windows.last();
-
-    xcb_client_message_event_t event{};
-    event.response_type = XCB_CLIENT_MESSAGE;
-    event.format = 32;
-    event.window = target;
-    event.type = m_x.atom(Atom::NetActiveWindow);
-    event.data.data32[0] = 2; // from a pager or tool: the window manager does not second-guess it
-    event.data.data32[1] = XCB_CURRENT_TIME;
-    event.data.data32[2] = active.isEmpty() ? XCB_NONE : active.first();
-    xcb_send_event(m_x.xcb(), 0, m_x.root(),
-                   XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                   reinterpret_cast<const char*>(&event));
+    // From a pager or tool (2): the window manager does not second-guess it.
+    const xcb_window_t active = lists[1] ? lists[1]->value(0, XCB_NONE) : XCB_NONE;
+    m_x.sendClientMessage(target, Atom::NetActiveWindow, {2, XCB_CURRENT_TIME, active, 0, 0});
     m_x.flush();
     return true;
 }

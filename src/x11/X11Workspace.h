@@ -42,8 +42,22 @@ private:
         Pid pid;
         std::function<void(WindowRef)> onCreated;
     };
+    // What one reading of the client list found, announced once it has all been taken in.
+    struct Changes {
+        QList<Pid> launched;
+        QList<std::pair<Pid, xcb_window_t>> created;
+        QList<RunningApp> terminated;
+    };
 
     void handleEvent(const xcb_generic_event_t* event);
+    // The refresh, step by step: the window manager's client list (none without a window manager);
+    // known windows that were destroyed or left it forgotten, returning their owners; new windows taken
+    // in; an owner left without windows ended; the changes announced.
+    std::optional<QList<uint32_t>> readClientList() const;
+    QList<Pid> forgetWindows(const QSet<xcb_window_t>& listed);
+    Changes takeInWindows(const QList<uint32_t>& list);
+    void endIfWindowless(Pid pid, QList<RunningApp>& terminated);
+    void announce(const Changes& changes);
     void removeObserver(quint64 id);
     RunningApp describe(Pid pid, const QString& bundleID) const;
     QImage iconOfWindows(const QList<xcb_window_t>& windows) const;

@@ -1,15 +1,11 @@
-// Faults a long-running utility meets: killed in the middle of saving, and the X server going away.
+// A long-running utility killed in the middle of saving loses nothing it saved.
 #include "core/desktop/FilePreferenceStore.h"
 #include "core/model/LockStore.h"
 
-#include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -41,52 +37,6 @@ private Q_SLOTS:
             previous = int(rules.size());
         }
         QVERIFY(previous > 0);
-    }
-
-    // The X server goes away under a running Kestrune: it ends with status 1 and one line saying why,
-    // promptly, without a crash.
-    void xServerGoesAway() {
-        QTemporaryDir dir;
-        QProcess xvfb;
-        QFile displayFile(dir.filePath(u"display"_s));
-        xvfb.setStandardErrorFile(QProcess::nullDevice());
-        // -displayfd 1: the display number arrives on standard output.
-        xvfb.setStandardOutputFile(displayFile.fileName());
-        xvfb.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-noreset"_s, u"-nolisten"_s, u"tcp"_s, u"-screen"_s,
-                               u"0"_s, u"1280x800x24"_s});
-        QVERIFY(xvfb.waitForStarted());
-        QString display;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (displayFile.open(QIODevice::ReadOnly) &&
-             !(display = QString::fromLatin1(displayFile.readAll()).trimmed()).isEmpty()) ||
-                (displayFile.close(), false),
-            10000);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"DISPLAY"_s, u":"_s + display);
-        env.insert(u"XDG_CONFIG_HOME"_s, dir.filePath(u"config"_s));
-        env.insert(u"XDG_RUNTIME_DIR"_s, dir.path());
-        env.remove(u"QT_QPA_PLATFORM"_s);
-
-        QProcess wm;
-        wm.setProcessEnvironment(env);
-        wm.start(u"openbox"_s, {});
-        QVERIFY(wm.waitForStarted());
-        QProcess kestrune;
-        kestrune.setProcessEnvironment(env);
-        kestrune.start(QStringLiteral(KESTRUNE_BINARY), {});
-        QVERIFY(kestrune.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(u"kestrune.socket"_s)), 10000);
-        QTest::qWait(300);
-
-        xvfb.kill();
-        xvfb.waitForFinished();
-        QVERIFY(kestrune.waitForFinished(5000));
-        QCOMPARE(kestrune.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(kestrune.exitCode(), 1);
-        const QList<QByteArray> lines = kestrune.readAllStandardError().trimmed().split('\n');
-        QCOMPARE(lines, QList<QByteArray>{"Kestrune: the connection to the X server was lost."});
-        wm.kill();
-        wm.waitForFinished();
     }
 };
 

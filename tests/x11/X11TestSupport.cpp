@@ -132,23 +132,6 @@ std::optional<QRectF> clientGeometry(quint64 window) {
                   field(info, u"Height"_s) + 2 * border);
 }
 
-std::optional<QRectF> topLevelFrameWindow(quint64 window) {
-    const QRegularExpression parentPattern(uR"(Parent window id: (0x[0-9a-f]+))"_s);
-    const QRegularExpression rootPattern(uR"(Root window id: (0x[0-9a-f]+))"_s);
-    QString current = QString::number(window);
-    for (int depth = 0; depth < 8; ++depth) {
-        const QString tree = runTool(u"xwininfo"_s, {u"-tree"_s, u"-id"_s, current});
-        const auto parent = parentPattern.match(tree);
-        const auto root = rootPattern.match(tree);
-        if (!parent.hasMatch() || !root.hasMatch())
-            return std::nullopt;
-        if (parent.captured(1) == root.captured(1))
-            break;
-        current = parent.captured(1);
-    }
-    return clientGeometry(current.toULongLong(nullptr, 0));
-}
-
 QString testWindowManager() {
     const QString wm = qEnvironmentVariable("KESTRUNE_TEST_WM");
     return wm.isEmpty() ? u"openbox"_s : wm;

@@ -44,11 +44,6 @@ std::optional<QRectF> measuredOuterFrame(quint64 window);
 // A client window's own geometry on the root, border included, as xwininfo reports it.
 std::optional<QRectF> clientGeometry(quint64 window);
 
-// The geometry of the window manager's outermost window around a client (the child of the root it
-// hangs under), border included. On openbox, xfwm4 and KWin that is the visible frame; metacity's and
-// mutter's frame windows also hold invisible resize borders around it.
-std::optional<QRectF> topLevelFrameWindow(quint64 window);
-
 // The window manager the test runs under (with-xsession's KESTRUNE_TEST_WM), openbox by default.
 QString testWindowManager();
 

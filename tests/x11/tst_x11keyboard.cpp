@@ -15,6 +15,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr quint32 defaultMask = KeyCodes::cmdKey | KeyCodes::optionKey; // Ctrl+Alt
+constexpr uint32_t keysymL = 0x6c, keysym1 = 0x31;
+constexpr uint16_t ctrlAlt = 0x04 | 0x08;
 
 bool press(const QString& keys) {
     return runQuietly(u"xdotool"_s, {u"key"_s, keys}) == 0;
@@ -25,6 +27,13 @@ void settle(X11Connection& x) {
     std::free(xcb_get_input_focus_reply(x.xcb(), xcb_get_input_focus(x.xcb()), nullptr));
     x.drain();
     QTest::qWait(50);
+}
+
+// Whether another program can take the combination now.
+bool freeForOthers(uint32_t keysym) {
+    auto other = X11Connection::open();
+    X11KeyGrabs grabs(*other);
+    return grabs.grab(keysym, ctrlAlt, [] {}) != nullptr;
 }
 
 } // namespace
@@ -46,171 +55,109 @@ private Q_SLOTS:
         m_x.reset();
     }
 
-    // The default combination fires on Ctrl+Alt+L, also with Caps Lock or Num Lock on, and not on L
-    // with other modifiers.
-    void defaultHotKeyFires() {
-        X11HotKeyService service(*m_grabs);
-        int presses = 0;
-        auto hotKey = service.registerHotKey(KeyCodes::L, defaultMask, [&] { ++presses; });
-        QVERIFY(hotKey);
-        QVERIFY(press(u"ctrl+alt+l"_s));
-        QTRY_COMPARE(presses, 1);
-        QVERIFY(press(u"ctrl+alt+l"_s));
-        QTRY_COMPARE(presses, 2);
-        QVERIFY(press(u"Num_Lock"_s));
-        QVERIFY(press(u"ctrl+alt+l"_s));
-        QTRY_COMPARE(presses, 3);
-        QVERIFY(press(u"Num_Lock"_s));
-        QVERIFY(press(u"ctrl+shift+l"_s));
-        settle(*m_x);
-        QCOMPARE(presses, 3);
+    // Registrations made in order (hot keys Ctrl+Alt+L "L", Ctrl+Shift+K "K" and Ctrl+Alt+1 "1"; the
+    // picker's Escape, 1 and 2 "tap", or "tap once" for a picker that goes with its first key, from inside
+    // its callback), some released again, then keys pressed: what fired, in order ("r<i>" for a hot key,
+    // "r<i>:<key code>" for the picker, "other" for the other program). A live hot key's combination is not
+    // free for others; once all are released, nothing of ours is grabbed.
+    void registrations_data() {
+        QTest::addColumn<QStringList>("registrations");
+        // Another program holds Ctrl+Alt+L with Caps Lock first: one of the variants a registration needs.
+        QTest::addColumn<bool>("heldElsewhere");
+        QTest::addColumn<QList<int>>("released");
+        QTest::addColumn<QStringList>("presses");
+        QTest::addColumn<QStringList>("fired");
+        const QString digit1 = QString::number(KeyCodes::Digit1), digit2 = QString::number(KeyCodes::Digit2);
+        QTest::newRow("hot key, with Num Lock too, not with other modifiers")
+            << QStringList{u"L"_s} << false << QList<int>{}
+            << QStringList{u"ctrl+alt+l"_s, u"Num_Lock"_s, u"ctrl+alt+l"_s, u"Num_Lock"_s, u"ctrl+shift+l"_s}
+            << QStringList{u"r0"_s, u"r0"_s};
+        QTest::newRow("held in part by another program: refused as a whole")
+            << QStringList{u"L"_s} << true << QList<int>{} << QStringList{u"ctrl+alt+l"_s}
+            << QStringList{u"refused r0"_s};
+        QTest::newRow("released: inert")
+            << QStringList{u"L"_s} << false << QList<int>{0} << QStringList{u"ctrl+alt+l"_s} << QStringList{};
+        QTest::newRow("registered again, then the old one released")
+            << QStringList{u"L"_s, u"L"_s} << false << QList<int>{0} << QStringList{u"ctrl+alt+l"_s}
+            << QStringList{u"r1"_s};
+        QTest::newRow("changed, then the old one released")
+            << QStringList{u"L"_s, u"K"_s} << false << QList<int>{0}
+            << QStringList{u"ctrl+alt+l"_s, u"ctrl+shift+k"_s} << QStringList{u"r1"_s};
+        QTest::newRow("picker keys, whatever the modifiers; others pass")
+            << QStringList{u"tap"_s} << false << QList<int>{}
+            << QStringList{u"2"_s, u"5"_s, u"shift+1"_s, u"Escape"_s}
+            << QStringList{u"r0:"_s + digit2, u"r0:"_s + digit1, u"r0:%1"_s.arg(KeyCodes::Escape)};
+        QTest::newRow("picker keys released")
+            << QStringList{u"tap"_s} << false << QList<int>{0} << QStringList{u"2"_s} << QStringList{};
+        // The picker hooks the digit with any modifiers; the hot key on it must outlive the picker however
+        // it goes, and while the picker is shown, the combination only chooses.
+        QTest::newRow("hot key on a digit outlives the dismissed picker")
+            << QStringList{u"1"_s, u"tap"_s} << false << QList<int>{1} << QStringList{u"ctrl+alt+1"_s}
+            << QStringList{u"r0"_s};
+        QTest::newRow("... the picker chosen with the digit")
+            << QStringList{u"1"_s, u"tap once"_s} << false << QList<int>{}
+            << QStringList{u"1"_s, u"ctrl+alt+1"_s} << QStringList{u"r1:"_s + digit1, u"r0"_s};
+        QTest::newRow("... the picker chosen with the hot key's combination")
+            << QStringList{u"1"_s, u"tap once"_s} << false << QList<int>{}
+            << QStringList{u"ctrl+alt+1"_s, u"ctrl+alt+1"_s} << QStringList{u"r1:"_s + digit1, u"r0"_s};
     }
-
-    // Another program holds the combination: registration fails and leaves no grab of ours behind;
-    // the other program's grab keeps working.
-    void combinationHeldElsewhereIsRefused() {
+    void registrations() {
+        QFETCH(QStringList, registrations);
+        QFETCH(bool, heldElsewhere);
+        QFETCH(QList<int>, released);
+        QFETCH(QStringList, presses);
+        QFETCH(QStringList, fired);
+        QStringList seen;
         auto otherConnection = X11Connection::open();
         X11KeyGrabs other(*otherConnection);
-        int otherPresses = 0;
-        auto held = other.grab(0x6c /* l */, 0x04 | 0x08, [&] { ++otherPresses; });
-        QVERIFY(held);
+        auto held = heldElsewhere
+                        ? other.grab(keysymL, ctrlAlt | XCB_MOD_MASK_LOCK, [&] { seen << u"other"_s; })
+                        : nullptr;
+        X11HotKeyService hotKeys(*m_grabs);
+        X11PlacementKeyTapFactory taps(*m_grabs);
+        std::vector<std::unique_ptr<GlobalHotKey>> keys(registrations.size());
+        std::vector<std::unique_ptr<PlacementKeyTap>> tapped(registrations.size());
+        for (qsizetype i = 0; i < registrations.size(); ++i) {
+            const QString r = u"r%1"_s.arg(i);
+            const QString& what = registrations[i];
+            if (what.startsWith(u"tap"_s)) {
+                tapped[i] = taps.install({KeyCodes::Escape, KeyCodes::Digit1, KeyCodes::Digit2},
+                                         [&, r, i](quint32 code) {
+                                             seen << r + u':' + QString::number(code);
+                                             if (registrations[i] == "tap once"_L1)
+                                                 tapped[i].reset();
+                                             return true;
+                                         });
+            } else {
+                const quint32 code = what == "L"_L1   ? KeyCodes::L
+                                     : what == "1"_L1 ? KeyCodes::Digit1
+                                                      : 40 /* K */;
+                const quint32 mask = what == "K"_L1 ? KeyCodes::cmdKey | KeyCodes::shiftKey : defaultMask;
+                keys[i] = hotKeys.registerHotKey(code, mask, [&, r] { seen << r; });
+            }
+            if (!keys[i] && !tapped[i])
+                seen << u"refused "_s + r;
+        }
+        for (int i : released) {
+            keys[i].reset();
+            tapped[i].reset();
+        }
+        for (const QString& k : std::as_const(presses))
+            QVERIFY(press(k));
+        QTRY_COMPARE(seen, fired);
+        settle(*m_x);
+        settle(*otherConnection);
+        QCOMPARE(seen, fired);
+        for (qsizetype i = 0; i < registrations.size(); ++i) {
+            if (keys[i] && registrations[i] != "K"_L1)
+                QVERIFY(!freeForOthers(registrations[i] == "L"_L1 ? keysymL : keysym1));
+        }
 
-        X11HotKeyService service(*m_grabs);
-        int presses = 0;
-        QVERIFY(!service.registerHotKey(KeyCodes::L, defaultMask, [&] { ++presses; }));
-        QCOMPARE(m_grabs->serverGrabCount(), 0);
-        QVERIFY(press(u"ctrl+alt+l"_s));
-        QTRY_COMPARE(otherPresses, 1);
-        QCOMPARE(presses, 0);
-
-        // Once the other program lets go, the combination is ours to take.
+        keys.clear();
+        tapped.clear();
         held.reset();
         settle(*otherConnection);
-        QVERIFY(service.registerHotKey(KeyCodes::L, defaultMask, [] {}));
-    }
-
-    // Releasing makes the combination inert and gives it back to the server.
-    void releaseMakesItInert() {
-        X11HotKeyService service(*m_grabs);
-        int presses = 0;
-        auto hotKey = service.registerHotKey(KeyCodes::L, defaultMask, [&] { ++presses; });
-        QVERIFY(hotKey);
-        hotKey.reset();
-        QCOMPARE(m_grabs->serverGrabCount(), 0);
-        QVERIFY(press(u"ctrl+alt+l"_s));
-        settle(*m_x);
-        QCOMPARE(presses, 0);
-        auto otherConnection = X11Connection::open();
-        X11KeyGrabs other(*otherConnection);
-        QVERIFY(other.grab(0x6c, 0x04 | 0x08, [] {}));
-    }
-
-    // The new registration is made before the old one is released; for the same combination the
-    // release must not take the new one's grab with it.
-    void reRegisteringTheSameCombinationKeepsIt() {
-        X11HotKeyService service(*m_grabs);
-        int oldPresses = 0, newPresses = 0;
-        auto oldKey = service.registerHotKey(KeyCodes::L, defaultMask, [&] { ++oldPresses; });
-        auto newKey = service.registerHotKey(KeyCodes::L, defaultMask, [&] { ++newPresses; });
-        QVERIFY(oldKey && newKey);
-        oldKey.reset();
-        QVERIFY(press(u"ctrl+alt+l"_s));
-        QTRY_COMPARE(newPresses, 1);
-        QCOMPARE(oldPresses, 0);
-    }
-
-    // Changing the combination frees the old one.
-    void changingTheCombinationFreesTheOld() {
-        X11HotKeyService service(*m_grabs);
-        int presses = 0;
-        auto oldKey = service.registerHotKey(KeyCodes::L, defaultMask, [&] { ++presses; });
-        auto newKey =
-            service.registerHotKey(40 /* K */, KeyCodes::cmdKey | KeyCodes::shiftKey, [&] { ++presses; });
-        QVERIFY(oldKey && newKey);
-        oldKey.reset();
-        QVERIFY(press(u"ctrl+alt+l"_s));
-        settle(*m_x);
-        QCOMPARE(presses, 0);
-        QVERIFY(press(u"ctrl+shift+k"_s));
-        QTRY_COMPARE(presses, 1);
-    }
-
-    // The picker's keys: the hooked digits and Escape arrive, whatever the modifiers; other keys do not;
-    // removing the hook frees them.
-    void pickerKeys() {
-        X11PlacementKeyTapFactory taps(*m_grabs);
-        QList<quint32> seen;
-        auto tap = taps.install({KeyCodes::Escape, KeyCodes::Digit1, KeyCodes::Digit2}, [&](quint32 code) {
-            seen.append(code);
-            return true;
-        });
-        QVERIFY(tap);
-        QVERIFY(press(u"2"_s));
-        QVERIFY(press(u"5"_s));
-        QVERIFY(press(u"shift+1"_s));
-        QVERIFY(press(u"Escape"_s));
-        QTRY_COMPARE(seen, (QList<quint32>{KeyCodes::Digit2, KeyCodes::Digit1, KeyCodes::Escape}));
-        tap.reset();
-        QCOMPARE(m_grabs->serverGrabCount(), 0);
-        QVERIFY(press(u"2"_s));
-        settle(*m_x);
-        QCOMPARE(seen.size(), 3);
-    }
-
-    // A hot key on a digit outlives the picker that hooked the same digit with any modifiers, however the
-    // picker went: its grab is still held (another program is refused it) and it fires. While the picker
-    // is shown, the combination chooses an option and does nothing else.
-    void hotKeyOnADigitOutlivesThePicker_data() {
-        QTest::addColumn<QString>("pressWhileShown");
-        QTest::newRow("dismissed") << QString();
-        QTest::newRow("chosen with 1") << u"1"_s;
-        QTest::newRow("chosen with the hot key's combination") << u"ctrl+alt+1"_s;
-    }
-    void hotKeyOnADigitOutlivesThePicker() {
-        QFETCH(QString, pressWhileShown);
-        X11HotKeyService service(*m_grabs);
-        int presses = 0;
-        auto hotKey = service.registerHotKey(KeyCodes::Digit1, defaultMask, [&] { ++presses; });
-        QVERIFY(hotKey);
-        X11PlacementKeyTapFactory taps(*m_grabs);
-        std::unique_ptr<PlacementKeyTap> tap;
-        QList<quint32> seen;
-        tap = taps.install({KeyCodes::Escape, KeyCodes::Digit1, KeyCodes::Digit2}, [&](quint32 code) {
-            seen.append(code);
-            tap.reset(); // the picker goes with its first key
-            return true;
-        });
-        QVERIFY(tap);
-        if (pressWhileShown.isEmpty()) {
-            tap.reset();
-        } else {
-            QVERIFY(press(pressWhileShown));
-            QTRY_COMPARE(seen, QList<quint32>{KeyCodes::Digit1});
-        }
-        settle(*m_x);
-        QCOMPARE(presses, 0);
-
-        auto otherConnection = X11Connection::open();
-        X11KeyGrabs other(*otherConnection);
-        QVERIFY(!other.grab(0x31 /* 1 */, 0x04 | 0x08, [] {}));
-        QVERIFY(press(u"ctrl+alt+1"_s));
-        QTRY_COMPARE(presses, 1);
-    }
-
-    // A hook may be removed from inside its own key callback.
-    void pickerHookRemovedWhileCalled() {
-        X11PlacementKeyTapFactory taps(*m_grabs);
-        std::unique_ptr<PlacementKeyTap> tap;
-        int calls = 0;
-        tap = taps.install({KeyCodes::Escape}, [&](quint32) {
-            ++calls;
-            tap.reset();
-            return true;
-        });
-        QVERIFY(press(u"Escape"_s));
-        QTRY_COMPARE(calls, 1);
-        QVERIFY(!tap);
-        QCOMPARE(m_grabs->serverGrabCount(), 0);
+        QVERIFY(freeForOthers(keysymL) && freeForOthers(keysym1));
     }
 };
 

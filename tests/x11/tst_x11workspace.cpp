@@ -6,13 +6,15 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QDeadlineTimer>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 
 // The running applications of a real X session: what appears, in what order, and what it is called.
+// Which name and icon a desktop entry gives is the desktop-entry index's own concern; here one entry shows
+// that the workspace uses it.
 class TestX11Workspace : public QObject {
     Q_OBJECT
 
@@ -37,27 +39,15 @@ private:
 private Q_SLOTS:
     void initTestCase() {
         QVERIFY(m_data.isValid());
-        // Desktop entries of our own, in front of the system's.
-        writeFile(m_data.filePath(u"applications/kestrune-probe.desktop"_s),
-                  "[Desktop Entry]\nType=Application\nName=Kestrune Probe\nName[xx]=Sonde\n"
-                  "StartupWMClass=ProbeByClass\nIcon=" +
-                      m_data.filePath(u"probe.png"_s).toUtf8() + "\n");
-        writeFile(m_data.filePath(u"applications/sub/ProbeByFile.desktop"_s),
-                  "[Desktop Entry]\nName=Probe By File\nIcon=kestrune-probe-icon\n");
-        writeFile(m_data.filePath(u"applications/hidden.desktop"_s),
-                  "[Desktop Entry]\nName=Hidden Probe\nStartupWMClass=ProbeHidden\nHidden=true\n");
-        writeFile(m_data.filePath(u"applications/broken.desktop"_s), QByteArray("\xff\xfe[Desk\0top", 12));
+        // A desktop entry of our own, in front of the system's: the workspace names and draws from it.
+        writeFile(
+            m_data.filePath(u"applications/kestrune-probe.desktop"_s),
+            "[Desktop Entry]\nType=Application\nName=Kestrune Probe\nStartupWMClass=ProbeByClass\nIcon=" +
+                m_data.filePath(u"probe.png"_s).toUtf8() + "\n");
         QImage icon(24, 24, QImage::Format_ARGB32);
         icon.fill(0xff00ff00u);
         QVERIFY(icon.save(m_data.filePath(u"probe.png"_s)));
-        QDir().mkpath(m_data.filePath(u"icons/hicolor/16x16/apps"_s));
-        QDir().mkpath(m_data.filePath(u"icons/hicolor/48x48/apps"_s));
-        QVERIFY(
-            icon.scaled(16, 16).save(m_data.filePath(u"icons/hicolor/16x16/apps/kestrune-probe-icon.png"_s)));
-        QVERIFY(
-            icon.scaled(48, 48).save(m_data.filePath(u"icons/hicolor/48x48/apps/kestrune-probe-icon.png"_s)));
         qputenv("XDG_DATA_HOME", m_data.path().toUtf8());
-        qputenv("LANGUAGE", "");
     }
     void init() {
         m_x = X11Connection::open();
@@ -65,81 +55,40 @@ private Q_SLOTS:
     }
     void cleanup() { m_x.reset(); }
 
-    // Launch before the first window's creation, termination after the last window went, for real clients.
-    void realClientsComeAndGoInOrder() {
+    // A process's first window is its launch, announced before observers hear of that window; later
+    // windows reach the observers of their process until they are let go of; swapping one window for
+    // another is no termination; the process ends with its last window.
+    void lifecycle() {
         X11Workspace workspace(*m_x);
         QStringList events;
-        std::vector<std::unique_ptr<WindowObserver>> observers;
+        std::unique_ptr<WindowObserver> observer, other;
         connect(&workspace, &Workspace::applicationLaunched, this, [&](const RunningApp& app) {
-            events << u"launch %1 %2"_s.arg(app.pid).arg(app.bundleID.value_or(u"-"_s));
-            const Pid pid = app.pid;
-            observers.push_back(workspace.observeWindowCreation(
-                pid, [&events, pid](WindowRef) { events << u"window %1"_s.arg(pid); }));
+            events << u"launch"_s;
+            observer =
+                workspace.observeWindowCreation(app.pid, [&](WindowRef w) { events << u"%1"_s.arg(w); });
+            other = workspace.observeWindowCreation(app.pid + 1, [&](WindowRef) { events << u"other"_s; });
         });
-        connect(&workspace, &Workspace::applicationTerminated, this,
-                [&](const RunningApp& app) { events << u"terminate %1"_s.arg(app.pid); });
-
-        TestClients clients;
-        QProcess* xterm = clients.start(u"xterm"_s);
-        QProcess* xlogo = clients.start(u"xlogo"_s);
-        QVERIFY(xterm && xlogo);
-        const Pid termPid = TestClients::pid(xterm), logoPid = TestClients::pid(xlogo);
-        QTRY_VERIFY_WITH_TIMEOUT(find(workspace, termPid) && find(workspace, logoPid), 5000);
-        QTRY_COMPARE(events.size(), 4);
-        const auto app = find(workspace, termPid);
-        QCOMPARE(app->bundleID, u"XTerm"_s);
-        QCOMPARE(app->localizedName, u"XTerm"_s); // from the system's desktop entry
-        QCOMPARE(app->activationPolicy, ActivationPolicy::Regular);
-        QCOMPARE(find(workspace, logoPid)->bundleID, u"XLogo"_s);
-
-        TestClients::stop(xterm);
-        TestClients::stop(xlogo);
-        QTRY_COMPARE(events.size(), 6);
-        for (Pid pid : {termPid, logoPid}) {
-            const QString p = QString::number(pid);
-            const qsizetype launch = events.indexOf(QRegularExpression(u"launch "_s + p + u" .*"_s));
-            const qsizetype window = events.indexOf(u"window "_s + p);
-            const qsizetype terminate = events.indexOf(u"terminate "_s + p);
-            QVERIFY2(launch >= 0 && launch < window && window < terminate, qPrintable(events.join(u"; ")));
-        }
-        QVERIFY(!find(workspace, termPid) && !find(workspace, logoPid));
-    }
-
-    // Later windows reach observers of their process; the process ends with its last window.
-    void laterWindowsAndLastWindow() {
+        connect(&workspace, &Workspace::applicationTerminated, this, [&] { events << u"terminate"_s; });
         TestClients clients;
         QProcess* client = clients.startTestClient({u"normal"_s});
         QVERIFY(client);
-        const Pid pid = TestClients::pid(client);
-        QCOMPARE(readTestClientWindows(client, 1).size(), 1);
-        X11Workspace workspace(*m_x);
-        QTRY_VERIFY(find(workspace, pid));
-        QSignalSpy launched(&workspace, &Workspace::applicationLaunched);
-        QSignalSpy terminated(&workspace, &Workspace::applicationTerminated);
-
-        QList<WindowRef> seen, seenByOther;
-        auto observer = workspace.observeWindowCreation(pid, [&](WindowRef w) { seen << w; });
-        auto other = workspace.observeWindowCreation(pid + 1, [&](WindowRef w) { seenByOther << w; });
-        QVERIFY(observer);
+        const QList<quint64> first = readTestClientWindows(client, 1);
+        QTRY_COMPARE(events, (QStringList{u"launch"_s, u"%1"_s.arg(first.value(0))}));
         client->write("open dialog\n");
         const QList<quint64> second = readTestClientWindows(client, 1);
-        QCOMPARE(second.size(), 1);
-        QTRY_COMPARE(seen, QList<WindowRef>{second.first()});
+        QTRY_COMPARE(events.size(), 3);
+        QCOMPARE(events.last(), u"%1"_s.arg(second.value(0)));
 
         observer.reset();
         client->write("open normal\nclose 0\n");
         QCOMPARE(readTestClientWindows(client, 1).size(), 1);
-        QTRY_COMPARE(workspace.runningApplications().size(), 1);
-        QTest::qWait(100);
-        QCOMPARE(seen.size(), 1); // no more calls once the observer is gone
-        QVERIFY(seenByOther.isEmpty());
-        QCOMPARE(terminated.size(), 0); // other windows remain
-        QCOMPARE(launched.size(), 0);
-
+        QTest::qWait(200);
+        QCOMPARE(events.size(), 3);
+        QVERIFY(find(workspace, TestClients::pid(client)));
         client->write("close 1\nclose 2\n");
-        QTRY_COMPARE(terminated.size(), 1);
-        QCOMPARE(terminated.first().first().value<RunningApp>().pid, pid);
-        QVERIFY(!find(workspace, pid));
+        QTRY_COMPARE(events.size(), 4);
+        QCOMPARE(events.last(), u"terminate"_s);
+        QVERIFY(!find(workspace, TestClients::pid(client)));
         QCOMPARE(workspace.observeWindowCreation(0, [](WindowRef) {}), nullptr);
     }
 
@@ -192,16 +141,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("bundleID");
         QTest::addColumn<QString>("name");
         QTest::addColumn<ActivationPolicy>("policy");
-        QTest::newRow("StartupWMClass") << u"ProbeByClass"_s << QStringList{u"normal"_s} << u"ProbeByClass"_s
-                                        << u"Kestrune Probe"_s << ActivationPolicy::Regular;
-        QTest::newRow("file name, any case")
-            << u"probebyfile"_s << QStringList{u"plain"_s} << u"probebyfile"_s << u"Probe By File"_s
+        QTest::newRow("named by its desktop entry")
+            << u"ProbeByClass"_s << QStringList{u"normal"_s} << u"ProbeByClass"_s << u"Kestrune Probe"_s
             << ActivationPolicy::Regular;
-        QTest::newRow("hidden entry") << u"ProbeHidden"_s << QStringList{u"normal"_s} << u"ProbeHidden"_s
-                                      << u"ProbeHidden"_s << ActivationPolicy::Regular;
-        QTest::newRow("no entry") << u"NoSuchApp"_s << QStringList{u"normal"_s} << u"NoSuchApp"_s
-                                  << u"NoSuchApp"_s << ActivationPolicy::Regular;
-        QTest::newRow("instance when class is empty") << u""_s << QStringList{u"normal"_s} << u"ktestclient"_s
+        QTest::newRow("instance when class is empty") << u""_s << QStringList{u"plain"_s} << u"ktestclient"_s
                                                       << u"ktestclient"_s << ActivationPolicy::Regular;
         QTest::newRow("only utility and skip-taskbar")
             << u"Tools"_s << QStringList{u"utility"_s, u"skiptaskbar"_s} << u"Tools"_s << u"Tools"_s
@@ -227,26 +170,8 @@ private Q_SLOTS:
         QCOMPARE(app.activationPolicy, policy);
     }
 
-    // An application installed while we run is named by its entry from its next launch on.
-    void entriesInstalledLaterAreFound() {
-        X11Workspace workspace(*m_x);
-        TestClients clients;
-        QProcess* before = clients.startTestClient({u"normal"_s}, u"LateArrival"_s);
-        QVERIFY(before);
-        QTRY_VERIFY(find(workspace, TestClients::pid(before)));
-        QCOMPARE(find(workspace, TestClients::pid(before))->localizedName, u"LateArrival"_s);
-        TestClients::stop(before);
-
-        writeFile(m_data.filePath(u"applications/late.desktop"_s),
-                  "[Desktop Entry]\nName=Late Arrival\nStartupWMClass=LateArrival\n");
-        QProcess* after = clients.startTestClient({u"normal"_s}, u"LateArrival"_s);
-        QVERIFY(after);
-        QTRY_VERIFY(find(workspace, TestClients::pid(after)));
-        QCOMPARE(find(workspace, TestClients::pid(after))->localizedName, u"Late Arrival"_s);
-    }
-
-    // Icons: the largest _NET_WM_ICON image of a running application; the desktop entry's icon (a file or
-    // the largest hicolor bitmap) for one that is not running.
+    // Icons: the largest _NET_WM_ICON image of a running application, nothing read past a truncated one;
+    // the desktop entry's icon for one that is not running.
     void icons() {
         X11Workspace workspace(*m_x);
         TestClients clients;
@@ -259,9 +184,6 @@ private Q_SLOTS:
         QCOMPARE(painted.pixel(5, 5), 0xff0000ffu);
         QCOMPARE(workspace.iconForBundleID(u"Painted"_s).value<QImage>().size(), QSize(32, 32));
         QCOMPARE(workspace.iconForBundleID(u"ProbeByClass"_s).value<QImage>().size(), QSize(24, 24));
-        QCOMPARE(workspace.iconForBundleID(u"PROBEBYFILE"_s).value<QImage>().size(), QSize(48, 48));
-        QCOMPARE(workspace.iconForBundleID(u"XTerm"_s).value<QImage>().size(),
-                 QSize(128, 128)); // Debian's SVG
         QVERIFY(!workspace.iconForBundleID(u"NothingLikeThis"_s).isValid());
         QVERIFY(!workspace.icon(999999).isValid());
 

@@ -32,6 +32,15 @@ std::optional<QString> descriptorText(const QByteArray& block, qsizetype offset)
     return text;
 }
 
+// Whether the connector names a laptop's own panel.
+bool isBuiltInConnector(const QString& connector) {
+    for (QStringView prefix : {u"eDP", u"LVDS", u"DSI"}) {
+        if (connector.startsWith(prefix, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool isValidEdid(const QByteArray& edid) {
@@ -44,31 +53,17 @@ bool isValidEdid(const QByteArray& edid) {
     return sum == 0;
 }
 
-std::optional<EdidInfo> parseEdid(const QByteArray& edid) {
+std::optional<QString> edidMonitorName(const QByteArray& edid) {
     if (!isValidEdid(edid))
         return std::nullopt;
-    EdidInfo info;
-    const quint16 vendor = quint16(byteAt(edid, 8) << 8 | byteAt(edid, 9));
-    for (int shift : {10, 5, 0}) {
-        const int letter = (vendor >> shift) & 0x1F;
-        // Letters are 1..26; anything else is shown as '?' rather than as a control character.
-        info.manufacturer.append(letter >= 1 && letter <= 26 ? QLatin1Char(char('A' + letter - 1))
-                                                             : QLatin1Char('?'));
-    }
-    info.productCode = quint16(byteAt(edid, 10) | byteAt(edid, 11) << 8);
-    info.serialNumber = quint32(byteAt(edid, 12)) | quint32(byteAt(edid, 13)) << 8 |
-                        quint32(byteAt(edid, 14)) << 16 | quint32(byteAt(edid, 15)) << 24;
     for (qsizetype offset : {54, 72, 90, 108}) {
         // Detailed timings start with a non-zero pixel clock; display descriptors with two zero bytes.
-        if (byteAt(edid, offset) != 0 || byteAt(edid, offset + 1) != 0)
+        if (byteAt(edid, offset) != 0 || byteAt(edid, offset + 1) != 0 || byteAt(edid, offset + 3) != 0xFC)
             continue;
-        const quint8 tag = byteAt(edid, offset + 3);
-        if (tag == 0xFC && !info.monitorName)
-            info.monitorName = descriptorText(edid, offset);
-        else if (tag == 0xFF && !info.serialText)
-            info.serialText = descriptorText(edid, offset);
+        if (auto name = descriptorText(edid, offset))
+            return name;
     }
-    return info;
+    return std::nullopt;
 }
 
 QString edidIdentityName(const QByteArray& edid, const std::optional<QString>& connector) {
@@ -104,14 +99,6 @@ QString identifier(const QString& identityName) {
     return QUuid::createUuidV5(identityNamespace, identityName.toUtf8())
         .toString(QUuid::WithoutBraces)
         .toUpper();
-}
-
-bool isBuiltInConnector(const QString& connector) {
-    for (QStringView prefix : {u"eDP", u"LVDS", u"DSI"}) {
-        if (connector.startsWith(prefix, Qt::CaseInsensitive))
-            return true;
-    }
-    return false;
 }
 
 QString displayName(const std::optional<QString>& edidMonitorName, const std::optional<QString>& connector,

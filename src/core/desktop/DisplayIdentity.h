@@ -7,17 +7,6 @@
 
 #include <optional>
 
-// What a monitor's EDID base block tells about it.
-struct EdidInfo {
-    QString manufacturer; // three-letter PNP id, e.g. "DEL"
-    quint16 productCode = 0;
-    quint32 serialNumber = 0;
-    std::optional<QString> monitorName; // the monitor-name descriptor, e.g. "DELL U2720Q"
-    std::optional<QString> serialText;  // the serial-number descriptor
-
-    friend bool operator==(const EdidInfo&, const EdidInfo&) = default;
-};
-
 // One output as identification sees it: its connector name, whether a monitor is plugged in, and the
 // raw EDID it reports (empty when none).
 struct OutputEdid {
@@ -34,8 +23,8 @@ constexpr qsizetype edidBlockSize = 128;
 
 // Whether edid starts with a base block carrying the EDID header and a zero checksum.
 bool isValidEdid(const QByteArray& edid);
-// The fields of a valid EDID base block; none for anything else.
-std::optional<EdidInfo> parseEdid(const QByteArray& edid);
+// The monitor-name descriptor of a valid EDID base block (e.g. "DELL U2720Q"); none for anything else.
+std::optional<QString> edidMonitorName(const QByteArray& edid);
 // The name hashed for a monitor with a valid EDID; the connector is appended when another connected
 // output reports the same EDID (two identical panels).
 QString edidIdentityName(const QByteArray& edid, const std::optional<QString>& connector = std::nullopt);
@@ -46,10 +35,8 @@ QString monitorIdentityName(const QString& monitorName);
 QList<std::pair<QString, QString>> edidIdentityNames(const QList<OutputEdid>& outputs);
 // The canonical upper-case identifier text for an identity name.
 QString identifier(const QString& identityName);
-// Whether the connector names a laptop's own panel (eDP, LVDS, DSI).
-bool isBuiltInConnector(const QString& connector);
-// The name users see: the EDID's monitor name, else "Built-in Display" for a laptop panel, else the
-// RandR monitor name.
+// The name users see: the EDID's monitor name, else "Built-in Display" for a laptop's own panel (eDP, LVDS,
+// DSI), else the RandR monitor name.
 QString displayName(const std::optional<QString>& edidMonitorName, const std::optional<QString>& connector,
                     const QString& monitorName);
 

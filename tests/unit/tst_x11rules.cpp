@@ -1,7 +1,10 @@
-// How monitors are recognised: EDID checks and fields, and identifiers checked against vectors computed
-// independently (Python's uuid.uuid5 in the same namespace).
+// The rules the X11 backend applies to what the server reports, without a server: how monitors are
+// recognised (EDID checks and names, identifiers checked against vectors computed independently with
+// Python's uuid.uuid5 in the same namespace), which monitor is the primary one, and the size a window
+// accepts.
 #include "core/desktop/DisplayIdentity.h"
-#include "x11/PrimaryMonitor.h"
+#include "x11/X11ScreenSource.h"
+#include "x11/X11WindowBackend.h"
 
 #include <QTest>
 
@@ -35,63 +38,43 @@ QByteArray nameDescriptor(const QByteArray& text13) {
 
 } // namespace
 
-class TestDisplayIdentity : public QObject {
+class TestX11Rules : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void validity_data() {
-        QTest::addColumn<QByteArray>("data");
-        QTest::addColumn<bool>("valid");
-        QByteArray badSum = edid;
-        badSum[127] = char(0xC4);
-        QByteArray badHeader = edid;
-        badHeader[7] = char(0xFF);
-        QTest::newRow("base block") << edid << true;
-        QTest::newRow("with an extension block") << edid + QByteArray(128, '\x01') << true;
-        QTest::newRow("checksum off by one") << badSum << false;
-        QTest::newRow("header broken") << badHeader << false;
-        QTest::newRow("truncated") << edid.left(127) << false;
-        QTest::newRow("empty") << QByteArray() << false;
-        QTest::newRow("all zero") << QByteArray(128, '\0') << false;
-    }
-    void validity() {
-        QFETCH(QByteArray, data);
-        QFETCH(bool, valid);
-        QCOMPARE(isValidEdid(data), valid);
-        QCOMPARE(parseEdid(data).has_value(), valid);
-    }
-
-    void fields() {
-        const std::optional<EdidInfo> info = parseEdid(edid);
-        QVERIFY(info);
-        QCOMPARE(info->manufacturer, u"KST"_s);
-        QCOMPARE(info->productCode, quint16(0x1234));
-        QCOMPARE(info->serialNumber, quint32(0x01020304));
-        QCOMPARE(info->monitorName, u"Kestrune 27"_s);
-        QCOMPARE(info->serialText, u"SN0001"_s);
-    }
-
-    void monitorNames_data() {
+    // Only a base block with the header and a zero checksum counts; its name is the first monitor-name
+    // descriptor with printable text.
+    void edidNames_data() {
         QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<bool>("valid");
         QTest::addColumn<QString>("name"); // null: none
+        QByteArray badSum = edid, badHeader = edid;
+        badSum[127] = char(0xC4);
+        badHeader[7] = char(0xFF);
+        QTest::newRow("base block") << edid << true << u"Kestrune 27"_s;
+        QTest::newRow("with an extension block")
+            << edid + QByteArray(128, '\x01') << true << u"Kestrune 27"_s;
+        QTest::newRow("checksum off by one") << badSum << false << QString();
+        QTest::newRow("header broken") << badHeader << false << QString();
+        QTest::newRow("truncated") << edid.left(127) << false << QString();
+        QTest::newRow("all zero") << QByteArray(128, '\0') << false << QString();
         QTest::newRow("all 13 characters, no line feed")
-            << withDescriptor(90, nameDescriptor("ABCDEFGHIJKLM")) << u"ABCDEFGHIJKLM"_s;
+            << withDescriptor(90, nameDescriptor("ABCDEFGHIJKLM")) << true << u"ABCDEFGHIJKLM"_s;
         QTest::newRow("control characters dropped")
-            << withDescriptor(90, nameDescriptor("Pa\x01nel\x1b 1\n    ")) << u"Panel 1"_s;
-        QTest::newRow("blank name") << withDescriptor(90, nameDescriptor("\n            ")) << QString();
-        QTest::newRow("no name descriptor")
-            << withDescriptor(90, QByteArray::fromHex("000000100000") + QByteArray(12, '\0')) << QString();
+            << withDescriptor(90, nameDescriptor("Pa\x01nel\x1b 1\n    ")) << true << u"Panel 1"_s;
+        QTest::newRow("blank name") << withDescriptor(90, nameDescriptor("\n            ")) << true
+                                    << QString();
         // A timing descriptor (non-zero pixel clock) that happens to hold 0xFC at byte 3 is not a name.
         QTest::newRow("timing that looks like a name")
-            << withDescriptor(90, QByteArray::fromHex("3a0200fc00") + "Not a name\n  ") << QString();
+            << withDescriptor(90, QByteArray::fromHex("3a0200fc00") + "Not a name\n  ") << true << QString();
     }
-    void monitorNames() {
+    void edidNames() {
         QFETCH(QByteArray, block);
+        QFETCH(bool, valid);
         QFETCH(QString, name);
-        const std::optional<EdidInfo> info = parseEdid(block);
-        QVERIFY(info);
-        QCOMPARE(info->monitorName.value_or(QString()), name);
-        QCOMPARE(info->monitorName.has_value(), !name.isNull());
+        QCOMPARE(isValidEdid(block), valid);
+        QCOMPARE(edidMonitorName(block).value_or(QString()), name);
+        QCOMPARE(edidMonitorName(block).has_value(), !name.isNull());
     }
 
     void identifiers_data() {
@@ -102,10 +85,6 @@ private Q_SLOTS:
             << edidIdentityName(edid + QByteArray(128, '\x01')) << u"3D063CE2-9F9B-5E3C-B0FC-600A7C93085E"_s;
         QTest::newRow("EDID at DP-1")
             << edidIdentityName(edid, u"DP-1"_s) << u"C777D5ED-691A-532F-88A6-4392BD471846"_s;
-        QTest::newRow("EDID at HDMI-1")
-            << edidIdentityName(edid, u"HDMI-1"_s) << u"5A807CAB-8C5D-5F5B-AC96-56E2331699E5"_s;
-        QTest::newRow("monitor DP-1")
-            << monitorIdentityName(u"DP-1"_s) << u"342F3C87-E05D-5F9C-B48C-F13017F01DF9"_s;
         QTest::newRow("monitor LEFT")
             << monitorIdentityName(u"LEFT"_s) << u"7F735E3D-566D-5D08-A17E-8A5CE9AA3835"_s;
         QTest::newRow("monitor name in UTF-8")
@@ -146,7 +125,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         QTest::newRow("EDID name first") << u"DELL U2720Q"_s << u"eDP-1"_s << u"DELL U2720Q"_s;
         QTest::newRow("laptop panel") << QString() << u"eDP-1"_s << u"Built-in Display"_s;
+        QTest::newRow("LVDS panel, any case") << QString() << u"lvds1"_s << u"Built-in Display"_s;
+        QTest::newRow("DSI panel") << QString() << u"DSI-1"_s << u"Built-in Display"_s;
         QTest::newRow("external, no EDID name") << QString() << u"DP-2"_s << u"DP-2-monitor"_s;
+        QTest::newRow("HDMI") << QString() << u"HDMI-A-1"_s << u"DP-2-monitor"_s;
         QTest::newRow("no output") << QString() << QString() << u"DP-2-monitor"_s;
     }
     void displayNames() {
@@ -155,21 +137,6 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         const auto optional = [](const QString& s) { return s.isNull() ? std::nullopt : std::optional(s); };
         QCOMPARE(displayName(optional(edidName), optional(connector), u"DP-2-monitor"_s), expected);
-    }
-
-    void builtInConnectors_data() {
-        QTest::addColumn<QString>("connector");
-        QTest::addColumn<bool>("builtIn");
-        QTest::newRow("eDP-1") << u"eDP-1"_s << true;
-        QTest::newRow("LVDS-1") << u"LVDS-1"_s << true;
-        QTest::newRow("lvds1") << u"lvds1"_s << true;
-        QTest::newRow("DP-1") << u"DP-1"_s << false;
-        QTest::newRow("HDMI-A-1") << u"HDMI-A-1"_s << false;
-    }
-    void builtInConnectors() {
-        QFETCH(QString, connector);
-        QFETCH(bool, builtIn);
-        QCOMPARE(isBuiltInConnector(connector), builtIn);
     }
 
     // The monitor that anchors accessibility space; adding an unflagged monitor must not move it.
@@ -191,9 +158,59 @@ private Q_SLOTS:
         QFETCH(QList<QRectF>, frames);
         QFETCH(QList<bool>, flagged);
         QFETCH(int, expected);
-        QCOMPARE(int(primaryMonitorIndex(frames, flagged)), expected);
+        QCOMPARE(int(X11ScreenSource::primaryMonitorIndex(frames, flagged)), expected);
+    }
+
+    // The size rule window managers apply to a client: clamp to minimum and maximum, round down to the
+    // steps (unless the window manager leaves those to the user's own resizing).
+    void sizeHints_data() {
+        QTest::addColumn<QList<uint32_t>>("hints");
+        QTest::addColumn<QSizeF>("requested");
+        QTest::addColumn<QSizeF>("expected");
+        QTest::addColumn<bool>("withIncrements");
+        auto hints = [](uint32_t flags, QSize min, QSize max, QSize inc, QSize base) {
+            QList<uint32_t> h(18, 0);
+            h[0] = flags;
+            h[5] = uint32_t(min.width()), h[6] = uint32_t(min.height());
+            h[7] = uint32_t(max.width()), h[8] = uint32_t(max.height());
+            h[9] = uint32_t(inc.width()), h[10] = uint32_t(inc.height());
+            h[15] = uint32_t(base.width()), h[16] = uint32_t(base.height());
+            return h;
+        };
+        const uint32_t min = 16, max = 32, inc = 64, base = 256;
+        QTest::newRow("none") << QList<uint32_t>{} << QSizeF(123, 45) << QSizeF(123, 45) << true;
+        QTest::newRow("fractions round")
+            << QList<uint32_t>{} << QSizeF(99.6, 10.2) << QSizeF(100, 10) << true;
+        QTest::newRow("xterm steps") << hints(min | inc | base, {10, 17}, {}, {6, 13}, {4, 4})
+                                     << QSizeF(498, 375) << QSizeF(496, 368) << true;
+        QTest::newRow("steps left to the user")
+            << hints(min | max | inc | base, {10, 17}, {400, 300}, {6, 13}, {4, 4}) << QSizeF(498, 375)
+            << QSizeF(400, 300) << false;
+        QTest::newRow("steps left to the user, below minimum")
+            << hints(min | inc | base, {10, 17}, {}, {6, 13}, {4, 4}) << QSizeF(3, 200) << QSizeF(10, 200)
+            << false;
+        QTest::newRow("exact step kept")
+            << hints(inc | base, {}, {}, {6, 13}, {4, 4}) << QSizeF(496, 368) << QSizeF(496, 368) << true;
+        QTest::newRow("minimum stands in for base")
+            << hints(min | inc, {10, 10}, {}, {5, 5}, {}) << QSizeF(24, 24) << QSizeF(20, 20) << true;
+        QTest::newRow("base stands in for minimum")
+            << hints(inc | base, {}, {}, {5, 5}, {30, 30}) << QSizeF(10, 10) << QSizeF(30, 30) << true;
+        QTest::newRow("maximum then steps") << hints(max | inc | base, {}, {100, 100}, {7, 7}, {0, 0})
+                                            << QSizeF(800, 600) << QSizeF(98, 98) << true;
+        QTest::newRow("zero step ignored")
+            << hints(inc, {}, {}, {0, 0}, {}) << QSizeF(77, 66) << QSizeF(77, 66) << true;
+        QTest::newRow("never below one") << QList<uint32_t>{} << QSizeF(-20, 0) << QSizeF(1, 1) << true;
+        QTest::newRow("flags without fields")
+            << QList<uint32_t>{min | max | inc} << QSizeF(50, 60) << QSizeF(50, 60) << true;
+    }
+    void sizeHints() {
+        QFETCH(QList<uint32_t>, hints);
+        QFETCH(QSizeF, requested);
+        QFETCH(QSizeF, expected);
+        QFETCH(bool, withIncrements);
+        QCOMPARE(X11WindowBackend::constrainToSizeHints(hints, requested, withIncrements), expected);
     }
 };
 
-QTEST_GUILESS_MAIN(TestDisplayIdentity)
-#include "tst_displayidentity.moc"
+QTEST_GUILESS_MAIN(TestX11Rules)
+#include "tst_x11rules.moc"
