@@ -51,7 +51,7 @@ function(kestrune_add_test subject)
     endif()
     set(name ${subject}@${wm})
     add_test(NAME ${name}
-             COMMAND ${PROJECT_SOURCE_DIR}/tests/x11/with-xsession $<TARGET_FILE:${target}>)
+             COMMAND ${PROJECT_SOURCE_DIR}/scripts/with-xsession $<TARGET_FILE:${target}>)
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABEL};wm-${wm}" TIMEOUT ${T_TIMEOUT}
                          ENVIRONMENT "${env};KESTRUNE_TEST_WM=${wm}")
   endforeach()
