@@ -6,7 +6,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-wm wm-name test-asan bench fuzz format clean
+.PHONY: all deps configure build run test test-wm wm-name test-asan bench fuzz format install uninstall package clean
 
 all: build
 
@@ -60,6 +60,18 @@ fuzz: deps
 	    -DKESTRUNE_FUZZ=ON -DKESTRUNE_TESTS=OFF >/dev/null
 	@cmake --build $(FUZZ_DIR) -j $(JOBS)
 	@scripts/run-fuzzers $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# Installs under CMAKE_INSTALL_PREFIX (default /usr/local), below DESTDIR when set; `make uninstall`
+# removes what that install wrote. `make package` builds build/kestrune_<version>_<arch>.deb.
+CMAKE_INSTALL_PREFIX ?= /usr/local
+install: build
+	@DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR) --prefix $(CMAKE_INSTALL_PREFIX)
+
+uninstall:
+	@DESTDIR=$(DESTDIR) cmake --build $(BUILD_DIR) --target uninstall
+
+package: build
+	@cd $(BUILD_DIR) && cpack -G DEB
 
 format: configure
 	@cmake --build $(BUILD_DIR) --target format
