@@ -214,7 +214,7 @@ class Desktop:
         black.)"""
         info = self.x.display.info
         screen = info.roots[self.x.get_default_screen()]
-        r = rect or Rect(0, 0, screen.width_in_pixels, screen.height_in_pixels)
+        r = clip(rect, screen.width_in_pixels, screen.height_in_pixels)
         data = self.root.get_image(r.x, r.y, r.width, r.height, X.ZPixmap, 0xFFFFFFFF).data
         pixmap = next(f for f in info.pixmap_formats if f.depth == screen.root_depth)
         size = pixmap.bits_per_pixel // 8
@@ -232,10 +232,15 @@ class Desktop:
             rgb[channel::3] = packed[byte::size]
         return r.width, r.height, rgb
 
-    def drawn(self, window):
-        """Whether the window shows something besides the one colour of a window not painted yet."""
+    def drawn(self, window, before):
+        """Whether the window shows contents of its own: neither one flat colour nor what the screen showed
+        there before it appeared (X leaves either until the client paints)."""
         frame = self.geometry(window)
-        return frame is not None and len(set(self.pixels(frame)[2][::301])) > 3
+        if frame is None:
+            return False
+        now = self.pixels(frame)[2]
+        colours = {bytes(now[i:i + 3]) for i in range(0, len(now), 3 * 97)}
+        return len(colours) > 1 and now != crop(before, frame)
 
     def screenshot(self, path):
         """The whole screen as a PNG, each monitor outlined."""
@@ -243,6 +248,21 @@ class Desktop:
         for r in self.monitors().values():
             outline(rgb, width, height, r, (255, 200, 0))
         write_png(path, width, height, rgb)
+
+
+def clip(rect, width, height):
+    """The part of a rectangle on a screen of this size; all of the screen for none."""
+    if rect is None:
+        return Rect(0, 0, width, height)
+    left, top = max(0, rect.x), max(0, rect.y)
+    return Rect(left, top, max(0, min(width, rect.x + rect.width) - left), max(0, min(height, rect.y + rect.height) - top))
+
+
+def crop(picture, rect):
+    """The RGB pixels of a rectangle of a (width, height, rgb) picture of the whole screen."""
+    width, height, rgb = picture
+    r = clip(rect, width, height)
+    return b"".join(rgb[((r.y + y) * width + r.x) * 3:((r.y + y) * width + r.x + r.width) * 3] for y in range(r.height))
 
 
 def outline(rgb, width, height, r, colour, thickness=2):
@@ -342,10 +362,11 @@ class Demo:
         self.desktop.screenshot(path)
         self.pictures.append(path)
 
-    def picture_of(self, window, name):
-        """The desktop once the window shows its contents."""
-        if not wait_for(lambda: self.desktop.drawn(window)):
-            raise Failure("window 0x%x was not drawn" % window)
+    def picture_of(self, windows, name, before):
+        """The desktop once the windows show their contents; before is the screen before they appeared."""
+        for window in windows:
+            if not wait_for(lambda: self.desktop.drawn(window, before)):
+                raise Failure("window 0x%x was not drawn" % window)
         self.picture(name)
 
     def names(self):
@@ -388,6 +409,26 @@ class Demo:
         return {w: g for w, g in self.desktop.windows_of(self.kestrune.process.pid).items()
                 if "Override Redirect State: yes" in tool("xwininfo", "-id", str(w))}
 
+    def open_panel(self):
+        """Ctrl+Alt+L, until the panel answers: the hot key is grabbed once Kestrune's event loop runs. Each
+        press waits for its answer, longer each time, since a second press would close the panel again."""
+        for patience in (2, 3, 5, 8):
+            self.desktop.keys("ctrl+alt+l")
+            panel = wait_for(lambda: self.desktop.window_named("Kestrune"), timeout=patience)
+            if panel:
+                return panel
+        raise Failure("Ctrl+Alt+L did not open the panel")
+
+    def picker_panels(self, places, before, name):
+        """The placement picker's panels, once one stands at each place and all are drawn; photographed."""
+        shown = wait_for(lambda: (panels := self.overlays()) and
+                         all(any(near(g, p) for g in panels.values()) for p in places) and panels)
+        if not shown:
+            raise Failure("no picker panels at %s; panels at %s" % (" and ".join(map(rect_text, places)),
+                          " and ".join(map(rect_text, self.overlays().values())) or "none"))
+        self.picture_of(shown, name, before)
+        return shown
+
     # The steps: each returns (expected, measured, passed).
     def lock_from_panel(self):
         window = self.start_xlogo("300x220+200+150")
@@ -395,20 +436,15 @@ class Demo:
         self.desktop.click(centre(frame))
         if not wait_for(lambda: self.desktop.active_window() == window):
             raise Failure("xlogo did not take the focus when clicked")
-        # The hot key is grabbed once Kestrune's event loop runs: press until the panel answers, waiting
-        # for each press to be answered first (a second one would close it again).
-        for _ in range(10):
-            self.desktop.keys("ctrl+alt+l")
-            if wait_for(lambda: self.desktop.window_named("Kestrune"), timeout=1.5):
-                break
-        else:
-            raise Failure("Ctrl+Alt+L did not open the panel")
-        self.picture_of(self.desktop.window_named("Kestrune"), "popover")
+        before = self.desktop.pixels()
+        self.picture_of([self.open_panel()], "popover", before)
+        before = self.desktop.pixels()
         self.desktop.keys("Return")
         locks = wait_for(lambda: [lock for lock in self.kestrune.locks() if lock["bundleID"] == "XLogo"])
         self.desktop.keys("Escape")
-        wait_for(lambda: not self.desktop.window_named("Kestrune"))
-        self.picture("1-locked")
+        if not wait_for(lambda: not self.desktop.window_named("Kestrune")):
+            raise Failure("Escape did not close the panel")
+        self.picture_of([window], "1-locked", before)
         expected = "XLogo at %s on LEFT" % rect_text(frame)
         if not locks:
             return expected, "no lock stored", False
@@ -418,14 +454,16 @@ class Demo:
         return expected, measured, near(lock_frame(lock), frame) and lock["requiredDisplayID"] == display_id("LEFT")
 
     def comes_back(self):
-        lock = self.kestrune.locks()[0]
+        lock = lock_frame(self.kestrune.locks()[0])
         self.quit_xlogo()
-        self.start_xlogo("200x160+1400+420")
-        frame = self.wait_for_frame(lock_frame(lock))
-        self.picture("2-relaunched")
-        return rect_text(lock_frame(lock)), rect_text(frame), near(frame, lock_frame(lock))
+        before = self.desktop.pixels()
+        window = self.start_xlogo("200x160+1400+420")
+        frame = self.wait_for_frame(lock)
+        self.picture_of([window], "2-relaunched", before)
+        return rect_text(lock), rect_text(frame), near(frame, lock)
 
     def copy_to_right(self):
+        before = self.desktop.pixels()
         status = self.kestrune.launch_again()
         if status != 0:
             raise Failure("a second launch of kestrune ended with %s instead of 0" % status)
@@ -434,32 +472,32 @@ class Demo:
             raise Failure("the settings window did not open")
         tool("xdotool", "windowactivate", "--sync", str(settings))
         wait_for(lambda: self.desktop.active_window() == settings)
-        self.picture_of(settings, "settings")
+        self.picture_of([settings], "settings", before)
         # From the form back to its last control: RIGHT's "Import from…", the only one (LEFT has no
         # other monitor's locks to take).
-        shown = set(self.desktop.windows_of(self.kestrune.process.pid))
+        before = self.desktop.pixels()
+        known = set(self.desktop.windows_of(self.kestrune.process.pid))
         self.desktop.keys("shift+Tab", "space")
-        menu = wait_for(lambda: set(self.desktop.windows_of(self.kestrune.process.pid)) - shown)
+        menu = wait_for(lambda: set(self.desktop.windows_of(self.kestrune.process.pid)) - known)
         if not menu:
             raise Failure("\"Import from…\" did not open its menu")
-        self.picture_of(menu.pop(), "settings-import-menu")
+        self.picture_of(menu, "settings-import-menu", before)
+        before = self.desktop.pixels()
         self.desktop.keys("Down", "Return")
         confirmation = wait_for(lambda: self.desktop.window_named("Import locks"))
         if not confirmation:
             raise Failure("the import was not offered for confirmation")
-        self.picture_of(confirmation, "settings-import-confirm")
-        area = self.desktop.geometry(settings)
-        before = self.desktop.pixels(area)
+        self.picture_of([confirmation], "settings-import-confirm", before)
+        before = self.desktop.pixels()
         self.desktop.keys("Return")
         locks = wait_for(lambda: (locks := self.kestrune.locks()) and len(locks) == 2 and locks) or \
             self.kestrune.locks()
-        # The window redrawn with the new lock, no longer covered by the confirmation.
-        wait_for(lambda: self.desktop.pixels(area) != before)
-        self.picture("settings-imported")
-        tool("xdotool", "windowactivate", "--sync", str(settings))
+        self.picture_of([settings], "settings-imported", before)
+        before = self.desktop.pixels()
         self.desktop.keys("alt+F4")
-        wait_for(lambda: not self.desktop.window_named("Kestrune Settings"))
-        self.picture("3-copied")
+        if not wait_for(lambda: not self.desktop.window_named("Kestrune Settings")):
+            raise Failure("Alt+F4 did not close the settings window")
+        self.picture_of([self.xlogo[1]], "3-copied", before)
         first = lock_frame(locks[0])
         expected = "XLogo on LEFT and on RIGHT, both at %s as captured on LEFT" % rect_text(first)
         names = self.names()
@@ -470,44 +508,39 @@ class Demo:
         return expected, measured, passed
 
     def reprojected(self):
-        right_lock = self.kestrune.locks()[1]
+        left_lock, right_lock = self.kestrune.locks()
         self.quit_xlogo()
         self.desktop.resize_monitor("RIGHT", self.RIGHT_RESIZED)
         target = projected(right_lock, self.RIGHT_RESIZED)
-        self.start_xlogo("160x120+420+480")
-        # With a lock on each monitor the picker asks: its panel 2 stands where RIGHT's lock now goes.
-        panel = wait_for(lambda: next((w for w, g in self.overlays().items() if near(g, target)), None))
-        if not panel:
-            raise Failure("no picker panel at %s; panels at %s" % (
-                rect_text(target), "; ".join(map(rect_text, self.overlays().values())) or "none"))
-        self.picture_of(panel, "picker-resized")
+        before = self.desktop.pixels()
+        window = self.start_xlogo("160x120+420+480")
+        # With a lock on each monitor the picker asks; its panel 2 stands where RIGHT's lock goes now.
+        self.picker_panels([lock_frame(left_lock), target], before, "picker-resized")
+        before = self.desktop.pixels()
         self.desktop.click(centre(target))
         frame = self.wait_for_frame(target)
-        self.picture("4-reprojected")
-        expected = "%s (RIGHT %dx%d, the lock scaled from 1024x768)" % (rect_text(target), self.RIGHT_RESIZED.width,
-                                                                      self.RIGHT_RESIZED.height)
+        self.picture_of([window], "4-reprojected", before)
+        expected = "%s (RIGHT %dx%d, the lock scaled from 1024x768)" % (
+            rect_text(target), self.RIGHT_RESIZED.width, self.RIGHT_RESIZED.height)
         return expected, rect_text(frame), near(frame, target)
 
     def picker(self):
         left_lock, right_lock = self.kestrune.locks()
         places = [lock_frame(left_lock), projected(right_lock, self.desktop.monitors()["RIGHT"])]
         self.quit_xlogo()
-        self.start_xlogo("200x160+1300+400")
-        shown = wait_for(lambda: (o := self.overlays()) and
-                         all(any(near(g, p) for g in o.values()) for p in places) and o) or {}
-        if not all(wait_for(lambda: self.desktop.drawn(w)) for w in shown):
-            raise Failure("the picker's panels were not drawn")
-        self.picture("picker")
+        before = self.desktop.pixels()
+        window = self.start_xlogo("200x160+1300+400")
+        shown = self.picker_panels(places, before, "picker")
+        before = self.desktop.pixels()
         self.desktop.keys("1")
         frame = self.wait_for_frame(places[0])
         gone = wait_for(lambda: not self.overlays())
-        self.picture("5-picked")
+        self.picture_of([window], "5-picked", before)
         expected = "panels 1 at %s and 2 at %s; key 1 puts xlogo at %s, panels gone" % (
             rect_text(places[0]), rect_text(places[1]), rect_text(places[0]))
         measured = "panels at %s; xlogo at %s, panels %s" % (
-            " and ".join(map(rect_text, shown.values())) or "none", rect_text(frame),
-            "gone" if gone else "still shown")
-        return expected, measured, bool(shown) and len(shown) == 2 and near(frame, places[0]) and bool(gone)
+            " and ".join(map(rect_text, shown.values())), rect_text(frame), "gone" if gone else "still shown")
+        return expected, measured, len(shown) == 2 and near(frame, places[0]) and bool(gone)
 
     def steps(self):
         return [
@@ -581,7 +614,7 @@ def main():
         if old.endswith(".png"):
             os.remove(os.path.join(args.out, old))
     # Terminated from outside: unwind like an interruption, so that everything started is stopped.
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    signal.signal(signal.SIGTERM, signal.default_int_handler)
     try:
         return Demo(os.path.abspath(args.kestrune), args.out).run()
     except KeyboardInterrupt:
