@@ -68,12 +68,23 @@ def projected(lock, display):
     return Rect(left, top, math.ceil(x + w) - left, math.ceil(y + h) - top)
 
 
+def shown_path(path):
+    """A path as short as it reads clearly: from the current folder when it lies below it."""
+    relative = os.path.relpath(path)
+    return path if relative.startswith("..") else relative
+
+
 def lock_frame(lock):
     return Rect(lock["x"], lock["y"], lock["width"], lock["height"])
 
 
 class Failure(Exception):
-    pass
+    """A step that cannot go on: what went wrong, or what it expected and what it measured instead."""
+
+    def __init__(self, measured, expected=None):
+        super().__init__(measured)
+        self.measured = measured
+        self.expected = expected
 
 
 def tool(*command, timeout=WAIT):
@@ -196,8 +207,8 @@ class Desktop:
     def set_monitor(name, rect, output="none", primary=False):
         mm = "%d/%dx%d/%d+%d+%d" % (rect.width, round(rect.width * MM_PER_PIXEL), rect.height,
                                     round(rect.height * MM_PER_PIXEL), rect.x, rect.y)
-        if not tool("xrandr", "--setmonitor", ("*" if primary else "") + name, mm, output) and \
-                Desktop.monitors().get(name) != rect:
+        tool("xrandr", "--setmonitor", ("*" if primary else "") + name, mm, output)
+        if Desktop.monitors().get(name) != rect:
             raise Failure("xrandr could not make monitor %s at %s" % (name, rect_text(rect)))
 
     @staticmethod
@@ -255,21 +266,21 @@ def clip(rect, width, height):
     if rect is None:
         return Rect(0, 0, width, height)
     left, top = max(0, rect.x), max(0, rect.y)
-    return Rect(left, top, max(0, min(width, rect.x + rect.width) - left), max(0, min(height, rect.y + rect.height) - top))
+    right, bottom = min(width, rect.x + rect.width), min(height, rect.y + rect.height)
+    return Rect(left, top, max(0, right - left), max(0, bottom - top))
 
 
 def crop(picture, rect):
     """The RGB pixels of a rectangle of a (width, height, rgb) picture of the whole screen."""
     width, height, rgb = picture
     r = clip(rect, width, height)
-    return b"".join(rgb[((r.y + y) * width + r.x) * 3:((r.y + y) * width + r.x + r.width) * 3] for y in range(r.height))
+    rows = (((r.y + y) * width + r.x) * 3 for y in range(r.height))
+    return b"".join(rgb[start:start + r.width * 3] for start in rows)
 
 
-def outline(rgb, width, height, r, colour, thickness=2):
-    left, top = max(0, r.x), max(0, r.y)
-    right, bottom = min(width, r.x + r.width), min(height, r.y + r.height)
-    if right <= left or bottom <= top:
-        return
+def outline(rgb, width, height, rect, colour, thickness=2):
+    left, top, w, h = clip(rect, width, height)
+    right, bottom = left + w, top + h
     pixel = bytes(colour)
     for y in range(top, bottom):
         edge = y < top + thickness or y >= bottom - thickness
@@ -421,11 +432,17 @@ class Demo:
 
     def picker_panels(self, places, before, name):
         """The placement picker's panels, once one stands at each place and all are drawn; photographed."""
-        shown = wait_for(lambda: (panels := self.overlays()) and
-                         all(any(near(g, p) for g in panels.values()) for p in places) and panels)
+        seen = {"panels": {}}  # the last ones shown: they go by themselves after a while
+
+        def at_places():
+            panels = self.overlays()
+            seen["panels"] = panels or seen["panels"]
+            return panels and all(any(near(g, p) for g in panels.values()) for p in places) and panels
+
+        shown = wait_for(at_places)
         if not shown:
-            raise Failure("no picker panels at %s; panels at %s" % (" and ".join(map(rect_text, places)),
-                          " and ".join(map(rect_text, self.overlays().values())) or "none"))
+            raise Failure("picker panels at %s" % (" and ".join(map(rect_text, seen["panels"].values())) or "none"),
+                          "picker panels at %s" % " and ".join(map(rect_text, places)))
         self.picture_of(shown, name, before)
         return shown
 
@@ -460,7 +477,7 @@ class Demo:
         window = self.start_xlogo("200x160+1400+420")
         frame = self.wait_for_frame(lock)
         self.picture_of([window], "2-relaunched", before)
-        return rect_text(lock), rect_text(frame), near(frame, lock)
+        return "xlogo back at its lock, %s" % rect_text(lock), "xlogo at %s" % rect_text(frame), near(frame, lock)
 
     def copy_to_right(self):
         before = self.desktop.pixels()
@@ -520,9 +537,9 @@ class Demo:
         self.desktop.click(centre(target))
         frame = self.wait_for_frame(target)
         self.picture_of([window], "4-reprojected", before)
-        expected = "%s (RIGHT %dx%d, the lock scaled from 1024x768)" % (
+        expected = "xlogo at %s (RIGHT's lock scaled from 1024x768 to %dx%d)" % (
             rect_text(target), self.RIGHT_RESIZED.width, self.RIGHT_RESIZED.height)
-        return expected, rect_text(frame), near(frame, target)
+        return expected, "xlogo at %s" % rect_text(frame), near(frame, target)
 
     def picker(self):
         left_lock, right_lock = self.kestrune.locks()
@@ -556,19 +573,22 @@ class Demo:
         ]
 
     def set_up(self):
+        """The two monitors and Kestrune; answers like a step."""
         self.desktop.set_monitor("LEFT", self.LEFT, output="screen", primary=True)
         self.desktop.set_monitor("RIGHT", self.RIGHT)
         tool("xsetroot", "-solid", "#2e3440")
         self.kestrune.start()
+        return None, "ready", True
 
-    def play(self, name, step):
-        """Runs one step: (expected, measured, passed); a step that cannot go on has failed."""
+    @staticmethod
+    def play(step):
+        """Runs one step: (expected, measured, passed); expected is None when the step could not go on."""
         try:
             return step()
         except Failure as failure:
-            return "the step to complete", str(failure), False
-        except Exception as error:  # noqa: BLE001 - whatever goes wrong, the step fails and cleanup runs
-            return "the step to complete", "%s: %s" % (type(error).__name__, error), False
+            return failure.expected, failure.measured, False
+        except Exception as error:  # whatever goes wrong, the step fails and the cleanup runs
+            return None, "%s: %s" % (type(error).__name__, error), False
 
     def run(self):
         began = time.monotonic()
@@ -577,31 +597,33 @@ class Demo:
         try:
             print("demo: two monitors, LEFT %s and RIGHT %s; kestrune with an empty configuration" %
                   (rect_text(self.LEFT), rect_text(self.RIGHT)), flush=True)
-            self.set_up()
-            for number, (name, action, step) in enumerate(steps, 1):
+            _, measured, ready = self.play(self.set_up)
+            if not ready:
+                print("FAIL set-up: %s" % measured, flush=True)
+            for number, (name, action, step) in enumerate(steps if ready else [], 1):
                 print("[%d/%d] %s ..." % (number, len(steps), action), flush=True)
                 started, pictures = time.monotonic(), len(self.pictures)
-                expected, measured, ok = self.play(name, step)
+                expected, measured, ok = self.play(step)
                 if not ok:
-                    self.play("failure", lambda: self.picture("failure"))
-                print("%s %s (%.1f s): expected %s, measured %s" % (
-                    "PASS" if ok else "FAIL", name, time.monotonic() - started, expected, measured), flush=True)
+                    self.play(lambda: self.picture("failure"))
+                print("%s %s (%.1f s): %s" % (
+                    "PASS" if ok else "FAIL", name, time.monotonic() - started,
+                    measured if expected is None else "expected %s, measured %s" % (expected, measured)), flush=True)
                 if self.pictures[pictures:]:
-                    print("      pictures: %s" % " ".join(map(os.path.relpath, self.pictures[pictures:])),
+                    print("      pictures: %s" % " ".join(map(shown_path, self.pictures[pictures:])),
                           flush=True)
                 if not ok:
                     break
                 passed += 1
-        except Failure as failure:
-            print("FAIL set-up: %s" % failure, flush=True)
         finally:
             self.processes.stop_all()
             self.log.close()
             self.kestrune.remove_home()
         print("demo: %d of %d steps passed in %.1f s" % (passed, len(steps), time.monotonic() - began), flush=True)
         if passed < len(steps):
-            print("demo: kestrune's output is in %s" % os.path.relpath(self.log.name), flush=True)
-        return 0 if passed == len(steps) else 1
+            print("demo: kestrune's output is in %s" % shown_path(self.log.name), flush=True)
+            return 1
+        return 0
 
 
 def main():
