@@ -30,7 +30,8 @@ run: deps
 
 # Kestrune at work on a private headless desktop (Xvfb, openbox, two monitors), played like a user: each step
 # prints PASS or FAIL with what it expected and measured; pictures go to $(BUILD_DIR)/demo.
-demo: build
+demo: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target kestrune
 	@scripts/demo $(BUILD_DIR)
 
 test: build
