@@ -1,4 +1,4 @@
-# Kestrune's two set-up commands are `make run` and `make test`; the rest are for developers.
+# Kestrune's set-up commands are `make run`, `make demo` and `make test`; the rest are for developers.
 BUILD_DIR  ?= build
 FUZZ_DIR   ?= build-fuzz
 ASAN_DIR   ?= build-asan
@@ -6,7 +6,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-wm wm-name test-asan bench fuzz format install uninstall package clean
+.PHONY: all deps configure build run demo test test-wm wm-name test-asan bench fuzz format install uninstall package clean
 
 all: build
 
@@ -24,8 +24,15 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
+# Without a reachable X display, runs the demo instead.
 run: deps
 	@scripts/run-kestrune $(BUILD_DIR)
+
+# Kestrune at work on a private headless desktop (Xvfb, openbox, two monitors), played like a user: each step
+# prints PASS or FAIL with what it expected and measured; pictures go to $(BUILD_DIR)/demo.
+demo: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target kestrune
+	@scripts/demo $(BUILD_DIR)
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
