@@ -1,4 +1,4 @@
-# Kestrune's two set-up commands are `make run` and `make test`; the rest are for developers.
+# Kestrune's set-up commands are `make run`, `make demo` and `make test`; the rest are for developers.
 BUILD_DIR  ?= build
 FUZZ_DIR   ?= build-fuzz
 ASAN_DIR   ?= build-asan
@@ -6,7 +6,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build run test test-wm wm-name test-asan bench fuzz format clean
+.PHONY: all deps configure build run demo test test-wm wm-name test-asan bench fuzz format install uninstall package clean
 
 all: build
 
@@ -24,8 +24,15 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
+# Without a reachable X display, runs the demo instead.
 run: deps
 	@scripts/run-kestrune $(BUILD_DIR)
+
+# Kestrune at work on a private headless desktop (Xvfb, openbox, two monitors), played like a user: each step
+# prints PASS or FAIL with what it expected and measured; pictures go to $(BUILD_DIR)/demo.
+demo: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target kestrune
+	@scripts/demo $(BUILD_DIR)
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
@@ -60,6 +67,18 @@ fuzz: deps
 	    -DKESTRUNE_FUZZ=ON -DKESTRUNE_TESTS=OFF >/dev/null
 	@cmake --build $(FUZZ_DIR) -j $(JOBS)
 	@scripts/run-fuzzers $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# Installs under CMAKE_INSTALL_PREFIX (default /usr/local), below DESTDIR when set; `make uninstall`
+# removes what that install wrote. `make package` builds build/kestrune_<version>_<arch>.deb.
+CMAKE_INSTALL_PREFIX ?= /usr/local
+install: build
+	@DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR) --prefix $(CMAKE_INSTALL_PREFIX)
+
+uninstall:
+	@DESTDIR=$(DESTDIR) cmake --build $(BUILD_DIR) --target uninstall
+
+package: build
+	@cd $(BUILD_DIR) && cpack -G DEB
 
 format: configure
 	@cmake --build $(BUILD_DIR) --target format

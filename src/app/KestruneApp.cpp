@@ -50,7 +50,7 @@ int KestruneApp::run(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrune"));
     QApplication::setApplicationVersion(QStringLiteral(KESTRUNE_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("kestrune"));
+    QApplication::setDesktopFileName(QStringLiteral("org.kestrune.Kestrune"));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(kestruneIcon());
 
