@@ -15,7 +15,6 @@ public:
     ScheduledTask schedule(Duration delay, std::function<void()> callback) override;
     void sleepBlocking(Duration duration) override;
 
-    Duration now() const { return m_now; }
     // Moves the clock forward by duration, running what falls due on the way. Callbacks that fell due
     // while a callback slept also run before this returns, late, as they would on a blocked loop.
     void advance(Duration duration);

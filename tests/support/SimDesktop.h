@@ -55,9 +55,8 @@ public:
         bool open = true;
         bool positionReadable = true;
         bool sizeReadable = true;
-        int refusals = 0;      // write passes to come that have no effect; always: none ever does
-        QPointF positionError; // every write lands off by these (the size after size hints)
-        QSizeF sizeError{0, 0};
+        int refusals = 0; // write passes to come that have no effect; always: none ever does
+        QRectF error;     // every write lands off by this much: x, y, width, height (after size hints)
         SizeHints hints;
         std::optional<int> writesLeft; // it closes once it has received this many more writes
         // Writes received, accepted or not: position-size-position passes begun, and single writes.

@@ -123,14 +123,9 @@ private Q_SLOTS:
             {"L", 37, "L"},           {"Return", 36, "Return"}, {"Num+Enter", 76, "Num+Enter"},
             {"Esc", 53, "Esc"},       {"5", 23, "5"},           {"Num+5", 87, "Num+5"},
             {",", 43, ","},           {"Up", 126, "Up"},        {"F1", 122, "F1"},
-            {"Backtab", 48, "Tab"},   {"Shift+!", 18, "1"},     {"Shift+@", 19, "2"},
-            {"Shift+#", 20, "3"},     {"Shift+$", 21, "4"},     {"Shift+%", 23, "5"},
-            {"Shift+^", 22, "6"},     {"Shift+&", 26, "7"},     {"Shift+*", 28, "8"},
-            {"Shift+(", 25, "9"},     {"Shift+)", 29, "0"},     {"Shift+_", 27, "-"},
-            {"Shift++", 24, "="},     {"Shift+{", 33, "["},     {"Shift+}", 30, "]"},
-            {"Shift+|", 42, "\\"},    {"Shift+:", 41, ";"},     {"Shift+\"", 39, "'"},
-            {"Shift+~", 50, "`"},     {"Shift+<", 43, ","},     {"Shift+>", 47, "."},
-            {"Shift+?", 44, "/"},     {"Num+*", 67, "Num+*"},   {"Num++", 69, "Num++"},
+            {"Backtab", 48, "Tab"},   {"Shift+!", 18, "1"},     {"Shift+(", 25, "9"},
+            {"Shift+*", 28, "8"},     {"Num+*", 67, "Num+*"},   {"Shift++", 24, "="},
+            {"Num++", 69, "Num++"},   {"Shift+\"", 39, "'"},    {"Shift+<", 43, ","},
             {"Num+-", 78, "Num+-"},   {"Num+/", 75, "Num+/"},   {"Num+.", 65, "Num+."},
             {"Num+Home", 115, "Home"}};
         for (const auto& [text, code, label] : rows) {
