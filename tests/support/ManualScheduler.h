@@ -6,10 +6,9 @@
 
 #include <map>
 
-// Virtual time for tests. Nothing happens until the test advances the clock; then every callback that
-// falls due runs in time order (ties in the order they were scheduled), callbacks scheduled meanwhile
-// included. A blocking sleep moves the clock without running anything, as the real main thread would
-// be stuck, and is recorded so that tests can count the pauses.
+// Virtual time: advancing the clock runs what falls due in time order (ties in scheduling order), callbacks
+// scheduled meanwhile included. A blocking sleep moves the clock without running anything, as the real
+// main thread would be stuck, and is recorded so that tests can count the pauses.
 class ManualScheduler final : public Scheduler {
 public:
     ScheduledTask schedule(Duration delay, std::function<void()> callback) override;

@@ -11,12 +11,10 @@
 
 #include <map>
 
-// A simulated desktop for deterministic tests, as plain data: applications and windows are records a
-// test edits directly (desk.window(w).refusals = 2); only events that observers hear of (launch, quit,
-// windows opening) are functions. Like the real one it is strict: without trust every window read fails
-// and every write is ignored; windows are listed topmost first, a new one on top; a window with size
-// hints lands on the largest size its grid allows below the request. Frames are outer frames in
-// accessibility space.
+// A simulated desktop as plain data: tests edit application and window records directly; only events
+// observers hear of (launch, quit, windows opening) are functions. Strict like the real one: without trust
+// every read fails and every write is ignored; new windows go on top; size hints round sizes down to their
+// grid. Frames are outer frames in accessibility space.
 class SimDesktop final : public Workspace, public WindowBackend, public TrustSource {
     Q_OBJECT
 

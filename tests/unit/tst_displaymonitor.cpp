@@ -62,10 +62,9 @@ private Q_SLOTS:
         QCOMPARE(best.has_value(), width != 0);
     }
 
-    // Screen layouts and changes: the list holds identifiable screens in order with their native size;
-    // its observers hear of every change to it, the listeners of displaySetChanged only of displays
-    // added, removed or reordered, once, and see the new list already; a refresh made by someone else
-    // before the change is announced does not hide it from them.
+    // The list holds identifiable screens in order with their native size; every change to it is announced,
+    // displaySetChanged only for displays added, removed or reordered, once, with the new list in place,
+    // even when someone refreshed the list before the change was announced.
     void changes_data() {
         QTest::addColumn<QString>("change");
         QTest::addColumn<int>("listSignals");

@@ -38,9 +38,8 @@ class TestWindowAccess : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // What an application's windows look like through each read, when parts of it cannot be read. Only
-    // a window that says it is something other than a standard window is dropped from the standard
-    // ones, in the application's order.
+    // An application's windows through each read when parts cannot be read; only a window that says it is
+    // not a standard window is dropped from the standard ones, kept in the application's order.
     void applicationWindows_data() {
         QTest::addColumn<QList<Kind>>("kinds");
         QTest::addColumn<int>("chosenMain"); // index of the application's own main window, -1: default

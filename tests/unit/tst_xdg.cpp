@@ -106,9 +106,8 @@ private Q_SLOTS:
         QTEST(entry ? entry->name + u'|' + entry->icon : u"-"_s, "named");
     }
 
-    // Register, unregister and status, alone and over a packaged entry. The program's path reaches Exec=
-    // quoted for the command line and escaped as a value, so that nothing in it ends the line or starts
-    // anything else.
+    // Register, unregister and status, alone and over a packaged entry; the program's path reaches Exec=
+    // quoted and escaped, so that nothing in it ends the line or starts anything else.
     void loginItem_data() {
         QTest::addColumn<QByteArray>("systemEntry"); // empty: none installed
         QTest::addColumn<QString>("executable");
