@@ -6,16 +6,14 @@
 
 #include <map>
 
-// Virtual time for tests. Nothing happens until the test advances the clock; then every callback that
-// falls due runs in time order (ties in the order they were scheduled), callbacks scheduled meanwhile
-// included. A blocking sleep moves the clock without running anything, as the real main thread would
-// be stuck, and is recorded so that tests can count the pauses.
+// Virtual time: advancing the clock runs what falls due in time order (ties in scheduling order), callbacks
+// scheduled meanwhile included. A blocking sleep moves the clock without running anything, as the real
+// main thread would be stuck, and is recorded so that tests can count the pauses.
 class ManualScheduler final : public Scheduler {
 public:
     ScheduledTask schedule(Duration delay, std::function<void()> callback) override;
     void sleepBlocking(Duration duration) override;
 
-    Duration now() const { return m_now; }
     // Moves the clock forward by duration, running what falls due on the way. Callbacks that fell due
     // while a callback slept also run before this returns, late, as they would on a blocked loop.
     void advance(Duration duration);

@@ -197,12 +197,12 @@ std::optional<QSizeF> SimDesktop::size(WindowRef window) const {
 }
 
 void SimDesktop::setPosition(WindowRef id, QPointF position) {
-    write(id, false, [&](Window& w) { w.frame.moveTopLeft(position + w.positionError); });
+    write(id, false, [&](Window& w) { w.frame.moveTopLeft(position + w.error.topLeft()); });
 }
 
 void SimDesktop::setSize(WindowRef id, QSizeF size) {
     write(id, true, [&](Window& w) {
-        const QSizeF landed = nearestAcceptableSize(id, size) + w.sizeError;
+        const QSizeF landed = nearestAcceptableSize(id, size) + w.error.size();
         // No window is smaller than a point, whatever it is asked.
         w.frame.setSize(QSizeF(std::max(1.0, landed.width()), std::max(1.0, landed.height())));
     });

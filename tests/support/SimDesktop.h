@@ -11,12 +11,10 @@
 
 #include <map>
 
-// A simulated desktop for deterministic tests, as plain data: applications and windows are records a
-// test edits directly (desk.window(w).refusals = 2); only events that observers hear of (launch, quit,
-// windows opening) are functions. Like the real one it is strict: without trust every window read fails
-// and every write is ignored; windows are listed topmost first, a new one on top; a window with size
-// hints lands on the largest size its grid allows below the request. Frames are outer frames in
-// accessibility space.
+// A simulated desktop as plain data: tests edit application and window records directly; only events
+// observers hear of (launch, quit, windows opening) are functions. Strict like the real one: without trust
+// every read fails and every write is ignored; new windows go on top; size hints round sizes down to their
+// grid. Frames are outer frames in accessibility space.
 class SimDesktop final : public Workspace, public WindowBackend, public TrustSource {
     Q_OBJECT
 
@@ -55,9 +53,8 @@ public:
         bool open = true;
         bool positionReadable = true;
         bool sizeReadable = true;
-        int refusals = 0;      // write passes to come that have no effect; always: none ever does
-        QPointF positionError; // every write lands off by these (the size after size hints)
-        QSizeF sizeError{0, 0};
+        int refusals = 0; // write passes to come that have no effect; always: none ever does
+        QRectF error;     // every write lands off by this much: x, y, width, height (after size hints)
         SizeHints hints;
         std::optional<int> writesLeft; // it closes once it has received this many more writes
         // Writes received, accepted or not: position-size-position passes begun, and single writes.

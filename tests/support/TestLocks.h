@@ -6,6 +6,10 @@
 
 #include <tuple>
 
+// The displays the suites connect, as the engine identifies them.
+inline const QString displayA = QStringLiteral("AAAAAAAA-0000-5000-8000-000000000001");
+inline const QString displayB = QStringLiteral("BBBBBBBB-0000-5000-8000-000000000002");
+
 // A lock as tests need one: a fresh id, enabled and cascading, at frame (accessibility space), tied to
 // display when given, with that display's geometry at capture time when captured is given.
 inline LockRule testLock(const QString& bundleID, const QRectF& frame,
@@ -21,4 +25,9 @@ inline LockRule testLock(const QString& bundleID, const QRectF& frame,
                  r.capturedDisplayHeight) =
             std::tuple(captured->x(), captured->y(), captured->width(), captured->height());
     return r;
+}
+
+// The frame a lock keeps.
+inline QRectF frameOf(const LockRule& r) {
+    return {r.x, r.y, r.width, r.height};
 }

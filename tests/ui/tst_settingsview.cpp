@@ -29,15 +29,13 @@ private Q_SLOTS:
         const QPalette original = QApplication::palette();
         QApplication::setPalette(dark ? QPalette(QColor(60, 60, 63), QColor(40, 40, 42))
                                       : QApplication::style()->standardPalette());
-        const QString builtIn = u"AAAAAAAA-0000-5000-8000-000000000001"_s;
-        const QString dell = u"BBBBBBBB-0000-5000-8000-000000000002"_s;
         const QString studio = u"CCCCCCCC-0000-5000-8000-000000000003"_s; // not connected
         SimEngine e;
         HotkeySettings hotkey{e.prefs};
         e.desk.openWindow(e.desk.launch(u"Editor"_s, u"Editor"_s), {300, 300, 640, 480});
-        e.desk.screens().addDisplay(builtIn, {0, 0, 1440, 900}, u"Built-in Display"_s,
+        e.desk.screens().addDisplay(displayA, {0, 0, 1440, 900}, u"Built-in Display"_s,
                                     QList<ScreenMode>{{2880, 1800}});
-        e.desk.screens().addDisplay(dell, {1440, 0, 2560, 1440}, u"DELL U2720Q"_s);
+        e.desk.screens().addDisplay(displayB, {1440, 0, 2560, 1440}, u"DELL U2720Q"_s);
         e.desk.trusted = true;
         e.trust.requestAccess();
         // Every kind of lock the window draws differently; the built-in display shrank since its lock.
@@ -46,8 +44,8 @@ private Q_SLOTS:
             r.requiredDisplayName = display == studio ? std::optional(u"Studio Display"_s) : std::nullopt;
             e.store.upsert(r);
         };
-        lock(u"Editor"_s, builtIn, QSizeF(1512, 982));
-        lock(u"Terminal"_s, dell, QSizeF(2560, 1440));
+        lock(u"Editor"_s, displayA, QSizeF(1512, 982));
+        lock(u"Terminal"_s, displayB, QSizeF(2560, 1440));
         lock(u"Mail"_s, studio, QSizeF(2560, 1440));
         lock(u"Notes"_s, std::nullopt, QSizeF(1512, 982));
         SettingsView view({e.store, e.displays, e.trust, e.controller, e.windows, e.desk.screens(), hotkey},
@@ -60,7 +58,7 @@ private Q_SLOTS:
         QVERIFY(view.grab().save(u"settings-window-%1.png"_s.arg(name)));
         view.resize(view.width(), view.widget()->sizeHint().height());
         QVERIFY(view.grab().save(u"settings-%1.png"_s.arg(name)));
-        view.model().chooseImport(view.model().group(studio), view.model().group(dell));
+        view.model().chooseImport(view.model().group(studio), view.model().group(displayB));
         QVERIFY(view.importAlert());
         QVERIFY(view.importAlert()->grab().save(u"settings-import-%1.png"_s.arg(name)));
         QApplication::setPalette(original);

@@ -14,9 +14,8 @@ class TestAccessibilityManager : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // A grant and a later revocation, each made between two polls: each shows at the next poll of the
-    // 1.5 s cadence, one check per poll, with one notification; polls that find the same answer say
-    // nothing.
+    // A grant and a later revocation made between polls each show at the next 1.5 s poll, one check per
+    // poll and one notification each; polls that find the same answer say nothing.
     void followsGrantAndRevocation() {
         SimDesktop desktop;
         ManualScheduler scheduler;

@@ -46,15 +46,12 @@ private Q_SLOTS:
         QTest::addColumn<QList<ScreenMode>>("modes");
         QTest::addColumn<int>("width"); // 0: no native mode
         QTest::addColumn<int>("height");
-        QTest::newRow("largest area, not last")
-            << QList<ScreenMode>{{1920, 1080}, {3840, 2160}, {2560, 1440}} << 3840 << 2160;
-        QTest::newRow("equal area: first listed")
-            << QList<ScreenMode>{{1024, 768}, {2000, 1000}, {1000, 2000}} << 2000 << 1000;
-        QTest::newRow("broken entries ignored")
-            << QList<ScreenMode>{{0, 0}, {800, 600}, {-4000, -4000}} << 800 << 600;
-        QTest::newRow("only broken entries") << QList<ScreenMode>{{0, 1080}, {1920, 0}} << 0 << 0;
-        QTest::newRow("area beyond 32 bits")
-            << QList<ScreenMode>{{60000, 60000}, {70000, 70000}} << 70000 << 70000;
+        using Modes = QList<ScreenMode>;
+        QTest::newRow("largest, not last") << Modes{{1920, 1080}, {3840, 2160}, {2560, 1440}} << 3840 << 2160;
+        QTest::newRow("equal: first") << Modes{{1024, 768}, {2000, 1000}, {1000, 2000}} << 2000 << 1000;
+        QTest::newRow("broken entries ignored") << Modes{{0, 0}, {800, 600}, {-4000, -4000}} << 800 << 600;
+        QTest::newRow("only broken entries") << Modes{{0, 1080}, {1920, 0}} << 0 << 0;
+        QTest::newRow("area beyond 32 bits") << Modes{{60000, 60000}, {70000, 70000}} << 70000 << 70000;
     }
     void nativeMode() {
         QFETCH(QList<ScreenMode>, modes);
@@ -65,17 +62,9 @@ private Q_SLOTS:
         QCOMPARE(best.has_value(), width != 0);
     }
 
-    // An absent native size is not a zero one, for equality and hashing.
-    void absentIsNotZero() {
-        const DisplayInfo absent{idA, u"A"_s, 1920, 1080, {}, {}};
-        const DisplayInfo zero{idA, u"A"_s, 1920, 1080, 0, 0};
-        QVERIFY(!(absent == zero) && qHash(absent) != qHash(zero));
-    }
-
-    // Screen layouts and changes: the list holds identifiable screens in order with their native size;
-    // its observers hear of every change to it, the listeners of displaySetChanged only of displays
-    // added, removed or reordered, once, and see the new list already; a refresh made by someone else
-    // before the change is announced does not hide it from them.
+    // The list holds identifiable screens in order with their native size; every change to it is announced,
+    // displaySetChanged only for displays added, removed or reordered, once, with the new list in place,
+    // even when someone refreshed the list before the change was announced.
     void changes_data() {
         QTest::addColumn<QString>("change");
         QTest::addColumn<int>("listSignals");

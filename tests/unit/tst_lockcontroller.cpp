@@ -1,6 +1,5 @@
-// The lock engine on a simulated desktop with virtual time: what it hears of processes' lives, apply
-// tasks, the placement choice among several locks, cascades of extra windows, re-align, the start-up
-// pass, capturing locks and the list of lockable applications. Checks final frames and stored state.
+// The lock engine on a simulated desktop with virtual time: process lives, apply tasks, the placement
+// choice, cascades, re-align, the start-up pass, capture and lockable applications.
 #include "core/desktop/KeyCodes.h"
 #include "core/engine/FrameProjection.h"
 
@@ -17,8 +16,6 @@ namespace {
 
 // Two displays side by side, tops aligned: A (primary) 1920x1080 and B 2560x1440 to its right; a
 // projector C 1024x768 below A.
-const QString displayA = u"AAAAAAAA-0000-5000-8000-000000000001"_s;
-const QString displayB = u"BBBBBBBB-0000-5000-8000-000000000002"_s;
 const QString displayC = u"CCCCCCCC-0000-5000-8000-000000000003"_s;
 const QString displayD = u"DDDDDDDD-0000-5000-8000-000000000004"_s;
 const QRectF axA(0, 0, 1920, 1080);
@@ -52,9 +49,8 @@ class TestLockController : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // What the engine hears of a process's life: a locked application's first window is placed in the
-    // turn it appears, once; a process that cannot be observed, or a window whose owner cannot be told,
-    // is left to the launch's task (and watched once it can be); a released engine leaves nothing.
+    // A locked application's first window is placed in the turn it appears, once; one the engine cannot
+    // observe or attribute waits for the launch's task (watched later); a released engine leaves nothing.
     void lifetime_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<int>("observers"); // of the process, once its window is open
@@ -171,9 +167,8 @@ private Q_SLOTS:
         QVERIFY(e.tasks().isEmpty());
     }
 
-    // Several usable locks: the start-up pass never asks. A new instance gets the picker, a lock without
-    // a display name offered as "Display", and nothing moves meanwhile; choosing 2 places its main
-    // window on the second display and brings it forward.
+    // Several usable locks: the start-up pass never asks; a new instance gets the picker ("Display" for a
+    // lock without a display name), nothing moves meanwhile, and 2 places it on B and brings it forward.
     void severalLocksOfferTheChoice() {
         Engine e;
         const LockRule onB = lockOn(displayB, {2000, 100, 1000, 700});
@@ -204,10 +199,8 @@ private Q_SLOTS:
         QCOMPARE(e.frameOf(before), opened);
     }
 
-    // Windows shown together are announced one by one after all of them exist. Each takes a step of its
-    // own in the order they were shown, counted from the windows its process had; among a process's
-    // first windows the main one takes the lock's frame. Nothing that was there before moves: not the
-    // user's windows, not another instance's.
+    // Windows shown together, announced after all exist: each takes its own cascade step in the order shown
+    // (the main one of a process's first windows the lock's frame); nothing that was there before moves.
     void windowsShownTogether_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<int>("before");
@@ -274,8 +267,8 @@ private Q_SLOTS:
         QVERIFY(e.tasks().isEmpty());
     }
 
-    // A stream of windows 20 ms apart after two shown at launch: each is in place as it comes, dialogs
-    // aside; when the main window refuses, the others still take their places 150 ms after showing.
+    // Windows 20 ms apart after two shown at launch are placed as they come, dialogs aside; a refusing
+    // main window does not hold the others back past 150 ms.
     void streamOfWindows_data() {
         QTest::addColumn<bool>("mainRefuses");
         QTest::newRow("main window placed") << false;
@@ -389,7 +382,7 @@ private Q_SLOTS:
         QCOMPARE(e.frameOf(w), QRectF(40, 40, 200, 200));
     }
 
-    // Capturing a lock from the main window: new, re-captured, without a display, without trust.
+    // Capturing a lock from the main window: new, re-captured, on another display, without trust.
     void capture() {
         Engine e;
         const Pid pid = e.desk.launch(editor, u"Editor"_s);
@@ -409,15 +402,11 @@ private Q_SLOTS:
         e.store.upsert(made);
         e.desk.window(w).frame = {2200, 300, 700, 500};
         const LockRule again = e.controller.captureLock(app, displayB).value();
-        QCOMPARE(QList<double>({again.x, again.y, again.width, again.height}),
-                 QList<double>({2200, 300, 700, 500}));
+        QCOMPARE(frameOf(again), QRectF(2200, 300, 700, 500));
         QVERIFY(again.id == made.id && !again.isEnabled && !again.cascadeWindows);
 
-        const auto anywhere = e.controller.captureLock(app, std::nullopt);
-        QCOMPARE(anywhere->requiredDisplayName, std::nullopt);
-        QCOMPARE(anywhere->capturedDisplayWidth, std::nullopt);
+        QVERIFY(e.controller.captureLock(app, displayA)->id != made.id); // another display, another lock
         QCOMPARE(e.store.rules().size(), 2);
-        QCOMPARE(e.controller.captureLock(app, std::nullopt)->id, anywhere->id);
 
         e.desk.trusted = false;
         e.time.advance(1500ms);

@@ -14,8 +14,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QString displayA = u"AAAAAAAA-0000-5000-8000-000000000001"_s;
-const QString displayB = u"BBBBBBBB-0000-5000-8000-000000000002"_s;
 const QRectF opened(300, 200, 640, 480);
 
 // Two displays side by side, the pointer on A, and three running applications with a window each: zeta

@@ -26,9 +26,8 @@ class TestPlacementPicker : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Only Escape and the digits that mean something are hooked (1-3 of three, none for a tenth panel),
-    // so every other key reaches the focused window; without a hook the panels still answer clicks.
-    // A second picker replaces the first, whose time-out then no longer counts.
+    // Only Escape and the digits that mean something are hooked (none for a tenth panel); without a hook the
+    // panels still answer clicks; a second picker replaces the first and its time-out.
     void endings_data() {
         QTest::addColumn<int>("count");
         QTest::addColumn<QString>("ending");

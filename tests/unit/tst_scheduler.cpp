@@ -12,9 +12,8 @@ class TestScheduler : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Order by due time; a cancelled callback never runs and lets go of what it holds at once; a delay
-    // beyond what a timer counts must wait, not wrap around and fire; a callback may cancel its own
-    // handle and schedule again.
+    // Order by due time; a cancelled callback never runs and lets go at once; a delay beyond a timer's range
+    // waits instead of wrapping around; a callback may cancel its own handle and schedule again.
     void timersRunInOrder() {
         QTimerScheduler scheduler;
         QList<int> order;

@@ -5,21 +5,14 @@
 #include "xdg/LoginItem.h"
 #include "xdg/XdgBaseDirs.h"
 
-#include <QDir>
-#include <QFile>
+#include "TestFiles.h"
+
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& text) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-}
 
 // The base directories of an environment with these variables (NAME=value, separated by ;).
 XdgBaseDirs dirsOf(const QString& variables, const QString& home) {
@@ -78,12 +71,11 @@ private Q_SLOTS:
     }
     void baseDirs() {
         QFETCH(QString, variables);
-        QFETCH(QString, expected);
         const XdgBaseDirs dirs = dirsOf(variables, u"/h"_s);
-        QCOMPARE((QStringList{dirs.configHome(), dirs.configDirs().join(u':'), dirs.dataHome(),
-                              dirs.dataDirs().join(u':'), dirs.runtimeDir()})
-                     .join(u'|'),
-                 expected);
+        QTEST(QStringList({dirs.configHome(), dirs.configDirs().join(u':'), dirs.dataHome(),
+                           dirs.dataDirs().join(u':'), dirs.runtimeDir()})
+                  .join(u'|'),
+              "expected");
     }
 
     // Which entry names a window class, in which language, and with which icon; none is "-".
@@ -108,16 +100,14 @@ private Q_SLOTS:
     void naming() {
         QFETCH(QString, locale);
         QFETCH(QString, windowClass);
-        QFETCH(QString, named);
         Installed installed;
         DesktopEntryIndex index(installed.dirs, locale);
         const auto entry = index.find(windowClass);
-        QCOMPARE(entry ? entry->name + u'|' + entry->icon : u"-"_s, named);
+        QTEST(entry ? entry->name + u'|' + entry->icon : u"-"_s, "named");
     }
 
-    // Register, unregister and status, alone and over a packaged entry. The program's path reaches Exec=
-    // quoted for the command line and escaped as a value, so that nothing in it ends the line or starts
-    // anything else.
+    // Register, unregister and status, alone and over a packaged entry; the program's path reaches Exec=
+    // quoted and escaped, so that nothing in it ends the line or starts anything else.
     void loginItem_data() {
         QTest::addColumn<QByteArray>("systemEntry"); // empty: none installed
         QTest::addColumn<QString>("executable");
@@ -134,7 +124,6 @@ private Q_SLOTS:
     void loginItem() {
         QFETCH(QByteArray, systemEntry);
         QFETCH(QString, executable);
-        QFETCH(QString, exec);
         QTemporaryDir home, system;
         if (!systemEntry.isEmpty())
             writeFile(system.filePath(u"autostart/kestrune.desktop"_s), systemEntry);
@@ -142,7 +131,7 @@ private Q_SLOTS:
         QCOMPARE(item.isEnabled(), !systemEntry.isEmpty());
         QVERIFY(item.registerItem());
         QVERIFY(item.isEnabled());
-        QCOMPARE(DesktopEntry::read(item.userEntryPath()).value_or(DesktopEntry()).value(u"Exec"_s), exec);
+        QTEST(DesktopEntry::read(item.userEntryPath()).value_or(DesktopEntry()).value(u"Exec"_s), "exec");
         QVERIFY(item.unregisterItem());
         QVERIFY(!item.isEnabled());
         QCOMPARE(QFile::exists(item.userEntryPath()), !systemEntry.isEmpty()); // hidden, not removed
@@ -166,7 +155,6 @@ private Q_SLOTS:
     }
     void loginItemStatus() {
         QFETCH(QByteArray, entry);
-        QFETCH(bool, enabled);
         QTemporaryDir home;
         LoginItem item(home.path(), {}, u"/usr/bin/kestrune"_s);
         if (entry.isEmpty()) {
@@ -175,7 +163,7 @@ private Q_SLOTS:
         } else {
             writeFile(item.userEntryPath(), entry);
         }
-        QCOMPARE(item.isEnabled(), enabled);
+        QTEST(item.isEnabled(), "enabled");
     }
 };
 
