@@ -1,6 +1,7 @@
 // build/kestrune driven like a user on Xvfb under each window manager: locking from the panel by keyboard,
-// the settings a second launch brings forward (a lock dragged, typed and saved, a hot key recorded, locks
-// imported), and stored locks enforced on a freshly started application without any user action.
+// the settings a second launch brings forward (a lock dragged, typed and saved, a hot key recorded), and
+// stored locks enforced on a freshly started application without any user action. Importing locks from
+// another monitor is played by the demo (scripts/demo).
 #include "core/desktop/DisplayIdentity.h"
 #include "core/model/LockStore.h"
 
@@ -332,33 +333,6 @@ private Q_SLOTS:
         other.ungrabAll();
         pressKeys(heldElsewhere ? u"ctrl+alt+l"_s : u"ctrl+shift+k"_s);
         QTRY_VERIFY_WITH_TIMEOUT(panelShown(), 5000);
-    }
-
-    // The screen split into two monitors, xlogo's lock on the left one: "Import from…" of the right one
-    // copies it there after the confirmation.
-    void importFromAnotherMonitor() {
-        const QSize size = QApplication::primaryScreen()->geometry().size();
-        const QString half = u"%1/254x%2/286"_s.arg(size.width() / 2).arg(size.height());
-        runQuietly(u"xrandr"_s, {u"--setmonitor"_s, u"*LEFT"_s, half + u"+0+0"_s, u"screen"_s});
-        runQuietly(u"xrandr"_s,
-                   {u"--setmonitor"_s, u"RIGHT"_s, half + u"+%1+0"_s.arg(size.width() / 2), u"none"_s});
-        const auto restore = qScopeGuard([] {
-            runQuietly(u"xrandr"_s, {u"--delmonitor"_s, u"RIGHT"_s});
-            runQuietly(u"xrandr"_s, {u"--delmonitor"_s, u"LEFT"_s});
-        });
-        writeRules({testLock(u"XLogo"_s, {410, 260, 360, 280}, monitorID(u"LEFT"_s))});
-        QVERIFY(startKestrune());
-        QVERIFY(openSettings());
-        // Back from the form to its last control: the right monitor's menu, the only one (the left
-        // monitor has nothing to import).
-        pressKeys(u"shift+Tab space"_s);
-        QTest::qWait(300);
-        pressKeys(u"Down Return"_s);
-        QTRY_VERIFY_WITH_TIMEOUT(visibleWindow(u"Import locks"_s), 5000);
-        pressKeys(u"Return"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(storedRules().size(), 2, 5000);
-        QCOMPARE(storedRules().value(1).requiredDisplayID, monitorID(u"RIGHT"_s));
-        QCOMPARE(frameOf(storedRules().value(1)), QRectF(410, 260, 360, 280));
     }
 
     // Without any display it says so and stops.

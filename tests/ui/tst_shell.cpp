@@ -220,40 +220,20 @@ private Q_SLOTS:
         QCOMPARE(window->pos(), moved);
     }
 
-    // While recording, the old hot key is released so that its combination reaches the window; afterwards
-    // the new one is live, or the old one when another program holds the new one, and the settings say so.
-    void recordingTheHotKey_data() {
-        QTest::addColumn<QString>("pressed");
-        QTest::addColumn<bool>("heldElsewhere");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("Ctrl+Shift+K") << u"Ctrl+Shift+K"_s << false << u"Ctrl+Shift+K"_s;
-        QTest::newRow("the old one again") << u"Ctrl+Alt+L"_s << false << u"Ctrl+Alt+L"_s;
-        QTest::newRow("held by another program") << u"Ctrl+Shift+K"_s << true << u"Ctrl+Alt+L"_s;
-        QTest::newRow("Escape") << u"Esc"_s << false << u"Ctrl+Alt+L"_s;
-    }
-    void recordingTheHotKey() {
-        QFETCH(QString, pressed);
-        QFETCH(bool, heldElsewhere);
-        QFETCH(QString, shown);
+    // A recorded combination another program holds is refused: the old one stays, and the settings say so.
+    // (Recording itself, and the exchange of grabs, are played end to end with the real binary.)
+    void refusedHotKeyIsExplained() {
         Shell s;
-        if (heldElsewhere)
-            s.backend.hotKeyFake.heldElsewhere.append({40, 0x300});
+        s.backend.hotKeyFake.heldElsewhere.append({40, 0x300});
         s.delegate->openSettings();
         HotkeyRecorderRow* row = s.delegate->settingsWindow()->findChild<SettingsView*>()->recorderRow();
         row->button()->click();
-        QCOMPARE(row->button()->text(), u"Press keys…"_s);
-        QVERIFY(s.backend.hotKeyFake.live().isEmpty());
-        const QKeyCombination key = QKeySequence::fromString(pressed)[0];
-        QTest::keyClick(row->button(), key.key(), key.keyboardModifiers());
-        QCOMPARE(row->button()->text(), shown);
-        QCOMPARE(shortcutText(s.delegate->container().hotkey()), shown);
-        QCOMPARE(
-            s.backend.hotKeyFake.live(),
-            QList{shown == u"Ctrl+Shift+K"_s ? std::pair(40u, 0x300u) : std::pair(KeyCodes::L, defaultMask)});
-        QCOMPARE(row->message()->isVisibleTo(row) ? row->message()->text() : QString(),
-                 heldElsewhere
-                     ? u"Ctrl+Shift+K is already in use by another program. The shortcut stays Ctrl+Alt+L."_s
-                     : QString());
+        QTest::keyClick(row->button(), Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(row->button()->text(), u"Ctrl+Alt+L"_s);
+        QCOMPARE(s.backend.hotKeyFake.live(), QList{std::pair(KeyCodes::L, defaultMask)});
+        QVERIFY(row->message()->isVisibleTo(row));
+        QCOMPARE(row->message()->text(),
+                 u"Ctrl+Shift+K is already in use by another program. The shortcut stays Ctrl+Alt+L."_s);
     }
 
     // The tray icon draws at the sizes panels ask for; kestrune-icon.png is kept for review.
