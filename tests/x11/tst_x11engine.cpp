@@ -1,7 +1,6 @@
-// The whole engine over the application's X11 backend, restarted from stored locks as at start-up, on a
-// real X server with real clients: what only X11 shows (windows mapped together, the placement choice
-// answered with a real key), and what a long-running utility meets there (a storm of monitor changes,
-// windows vanishing while they are placed, the window manager and the X server going away).
+// The whole engine over the application's X11 backend, restarted from stored locks as at start-up, with
+// real clients: the placement choice answered with a real key, and what a long-running utility meets
+// (a storm of monitor changes, windows vanishing while placed, the window manager and the server going).
 #include "app/AppContainer.h"
 #include "core/desktop/MemoryPreferenceStore.h"
 #include "core/desktop/QTimerScheduler.h"
@@ -73,16 +72,6 @@ class TestX11Engine : public QObject {
         (void)QTest::qWaitFor([&] { return m_app->displays().displays().size() == 1; }, 5000);
         return lockOn(bundleID, frame, m_app->displays().displays().value(0));
     }
-    // The main window of a started client once the engine sees it; 0 when it does not within 5 s.
-    WindowRef waitForMainWindow(const QProcess* process) {
-        WindowRef w = 0;
-        [&] {
-            QVERIFY(process);
-            QTRY_VERIFY_WITH_TIMEOUT(
-                (w = m_app->windowAccess().mainWindow(TestClients::pid(process)).value_or(0)), 5000);
-        }();
-        return w;
-    }
 
 private Q_SLOTS:
     void initTestCase() {
@@ -93,42 +82,10 @@ private Q_SLOTS:
     }
     void cleanup() { m_app.reset(); }
 
-    // Eight windows mapped at once by one process: the main one takes the lock's frame, the others the
-    // next steps (32 points each) in the order they were shown.
-    void windowsShownTogetherCascade() {
-        const QRectF locked(200, 150, 500, 350);
-        startEngine({lockOnFirstDisplay(u"KestruneTestClient"_s, locked)});
-        TestClients clients;
-        QProcess* client = clients.startTestClient(QStringList(8, u"normal"_s));
-        QVERIFY(client);
-        const QList<quint64> windows = readTestClientWindows(client, 8);
-        QCOMPARE(windows.size(), 8);
-        // The window at the lock is whichever was the main one when the engine placed it.
-        const auto placed = [&] {
-            QList<QRectF> measured;
-            for (quint64 w : windows)
-                measured.append(measuredOuterFrame(w).value_or(QRectF()));
-            const qsizetype main = measured.indexOf(locked);
-            int step = 0;
-            for (qsizetype i = 0; i < measured.size(); ++i) {
-                const double offset = i == main ? 0 : 32 * ++step;
-                if (measured.at(i) != locked.translated(offset, offset))
-                    return false;
-            }
-            return main >= 0;
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(placed(), 10000);
-    }
-
     // Locks on two monitors: the started application offers both places; the digit 2 picks the second.
     void placementChoiceOnTwoMonitors() {
-        const auto restore = qScopeGuard([] {
-            runQuietly(u"xrandr"_s, {u"--delmonitor"_s, u"LEFT"_s, u"--delmonitor"_s, u"RIGHT"_s});
-        });
-        QCOMPARE(
-            runQuietly(u"xrandr"_s, {u"--setmonitor"_s, u"*LEFT"_s, u"960/254x1080/286+0+0"_s, u"screen"_s,
-                                     u"--setmonitor"_s, u"RIGHT"_s, u"960/254x1080/286+960+0"_s, u"none"_s}),
-            0);
+        TestMonitors monitors;
+        QVERIFY(monitors.set({u"*LEFT 960/254x1080/286+0+0 screen"_s, u"RIGHT 960/254x1080/286+960+0 none"_s}));
         startEngine({});
         QTRY_COMPARE(m_app->displays().displays().size(), 2);
         const QList<DisplayInfo> displays = m_app->displays().displays();
@@ -156,19 +113,16 @@ private Q_SLOTS:
         const QRectF locked(260, 180, 420, 300);
         startEngine({lockOnFirstDisplay(u"XLogo"_s, locked)});
         TestClients clients;
-        const WindowRef w = waitForMainWindow(clients.start(u"xlogo"_s));
+        const WindowRef w = waitForMainWindow(m_backend->windows(), clients.start(u"xlogo"_s));
         QVERIFY(w);
         QTRY_COMPARE_WITH_TIMEOUT(measuredOuterFrame(w).value_or(QRectF()), locked, 5000);
         m_app->windowAccess().setFrame(QRectF(700, 500, 200, 150), w);
 
-        const auto removeStorm = qScopeGuard([] {
-            runQuietly(u"xrandr"_s, {u"--delmonitor"_s, u"STORM"_s});
-        });
+        TestMonitors monitors;
         for (int i = 0; i < 100; ++i) {
             if (i > 0)
-                runQuietly(u"xrandr"_s, {u"--delmonitor"_s, u"STORM"_s});
-            runQuietly(u"xrandr"_s,
-                       {u"--setmonitor"_s, u"STORM"_s, u"%1/100x480/100+1280+0"_s.arg(400 + i), u"none"_s});
+                monitors.xrandr({u"--delmonitor"_s, u"STORM"_s});
+            monitors.set({u"STORM %1/100x480/100+1280+0 none"_s.arg(400 + i)});
             QCoreApplication::processEvents();
         }
         QTRY_COMPARE_WITH_TIMEOUT(m_app->displays().displays().size(), 2, 5000);
@@ -222,7 +176,7 @@ private Q_SLOTS:
 
         QVERIFY(clients.start(u"openbox"_s));
         QTRY_VERIFY_WITH_TIMEOUT(m_app->accessibility().isTrusted(), 5000);
-        const WindowRef placed = waitForMainWindow(clients.start(u"xlogo"_s));
+        const WindowRef placed = waitForMainWindow(m_backend->windows(), clients.start(u"xlogo"_s));
         QVERIFY(placed);
         QTRY_COMPARE_WITH_TIMEOUT(measuredOuterFrame(placed).value_or(QRectF()), locked, 5000);
         QCOMPARE(X11DesktopBackend::open(":4242"), nullptr);
