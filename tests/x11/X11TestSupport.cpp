@@ -1,8 +1,11 @@
 #include "X11TestSupport.h"
 
+#include "x11/X11Connection.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QRegularExpression>
+#include <QTest>
 #include <QThread>
 
 #include <algorithm>
@@ -55,17 +58,8 @@ QProcess* TestClients::start(const QString& program, const QStringList& argument
 }
 
 QProcess* TestClients::startTestClient(const QStringList& kinds, const QString& windowClass) {
-    auto process = std::make_unique<QProcess>();
-    if (!windowClass.isEmpty()) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"KTEST_CLASS"_s, windowClass);
-        process->setProcessEnvironment(env);
-    }
-    process->start(QCoreApplication::applicationDirPath() + u"/kestrune_testclient"_s, kinds);
-    if (!process->waitForStarted(5000))
-        return nullptr;
-    m_processes.push_back(std::move(process));
-    return m_processes.back().get();
+    qputenv("KTEST_CLASS", windowClass.toUtf8()); // inherited by the client; empty: its default class
+    return start(QCoreApplication::applicationDirPath() + u"/kestrune_testclient"_s, kinds);
 }
 
 void TestClients::stop(QProcess* process) {
@@ -150,4 +144,39 @@ QList<quint64> readTestClientWindows(QProcess* process, int count, int timeoutMs
         }
     }
     return windows;
+}
+
+TestMonitors::~TestMonitors() {
+    for (auto it = m_names.crbegin(); it != m_names.crend(); ++it)
+        runQuietly(u"xrandr"_s, {u"--delmonitor"_s, *it});
+}
+
+bool TestMonitors::xrandr(const QStringList& arguments) {
+    for (qsizetype i = 0; i + 1 < arguments.size(); ++i) {
+        if (arguments[i] == "--setmonitor"_L1 && !m_names.contains(QString(arguments[i + 1]).remove(u'*')))
+            m_names.append(QString(arguments[i + 1]).remove(u'*'));
+    }
+    return runQuietly(u"xrandr"_s, arguments) == 0;
+}
+
+bool TestMonitors::set(const QStringList& monitors) {
+    QStringList arguments;
+    for (const QString& monitor : monitors)
+        arguments << u"--setmonitor"_s << monitor.split(u' ');
+    return arguments.isEmpty() || xrandr(arguments);
+}
+
+void settle(X11Connection& x) {
+    std::free(xcb_get_input_focus_reply(x.xcb(), xcb_get_input_focus(x.xcb()), nullptr));
+    x.drain();
+    QTest::qWait(50);
+}
+
+WindowRef waitForMainWindow(const WindowBackend& backend, const QProcess* process) {
+    WindowRef w = 0;
+    [&] {
+        QVERIFY(process);
+        QTRY_VERIFY_WITH_TIMEOUT((w = backend.mainWindow(TestClients::pid(process)).value_or(0)), 5000);
+    }();
+    return w;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/platform/WindowBackend.h"
+
 #include <QProcess>
 #include <QRectF>
 #include <QString>
@@ -29,6 +31,31 @@ private:
     QStringList m_managedBefore; // what the window manager listed before any of these clients ran
     std::vector<std::unique_ptr<QProcess>> m_processes;
 };
+
+// Monitors made with xrandr for one test, deleted again when it ends.
+class TestMonitors {
+public:
+    TestMonitors() = default;
+    TestMonitors(const TestMonitors&) = delete;
+    TestMonitors& operator=(const TestMonitors&) = delete;
+    ~TestMonitors();
+
+    // Runs xrandr to its end; the monitors it sets are deleted later.
+    bool xrandr(const QStringList& arguments);
+    // Sets monitors, each "NAME geometry output" ("*NAME" for the primary one; output "screen" takes
+    // Xvfb's only output, "none" none).
+    bool set(const QStringList& monitors);
+
+private:
+    QStringList m_names;
+};
+
+class X11Connection;
+// Lets everything the server has sent so far (presses, monitor changes) be read and delivered.
+void settle(X11Connection& x);
+
+// The main window backend reports for a started client; 0 when there is none within 5 s.
+WindowRef waitForMainWindow(const WindowBackend& backend, const QProcess* process);
 
 // Runs a command-line tool to its end and returns what it printed; empty when it failed.
 QString runTool(const QString& program, const QStringList& arguments);

@@ -1,15 +1,10 @@
-// A small X client with the window kinds no stock client offers: dialogs, several windows in one
-// process, skip-taskbar and utility windows, fixed size hints, icons, windows without identity.
-//
-//   kestrune_testclient KINDS...   one window per argument, mapped at once
-//   KTEST_CLASS  the class of WM_CLASS ("-" for an empty one)
-//   stdin: "open KINDS", "close N" (N counts windows from 0 in creation order), "quit"
-//
-// KINDS is a comma-separated list of: plain (no type), normal, dialog (transient for the first window),
-// transient (no type, transient), utility, skiptaskbar, maximized, fullscreen, csd (no window-manager
-// decorations, a 10,10,8,12 shadow margin), fixed (300x200 only), inc (base 10x20, steps 7x9), icon
-// (16x16 and 32x32 images), badicon (truncated), noclass, nopid, remaximize (maximizes itself again whenever
-// it leaves that state). Prints "window 0x..." for each window once it is mapped.
+// An X client with the window kinds no stock client offers. `kestrune_testclient KINDS...` maps one
+// window per argument; stdin takes "open KINDS" and "close N" (N counts windows from 0). KTEST_CLASS sets
+// the WM_CLASS class ("-": empty). KINDS, comma-separated: plain (no type), normal, dialog (transient for
+// the first window), transient (no type), utility, skiptaskbar, maximized, fullscreen, csd (own
+// decorations, a 10,10,8,12 shadow), fixed (300x200 only), inc (base 10x20, steps 7x9), icon (16x16 and
+// 32x32), badicon (truncated), noclass, nopid, remaximize (maximizes itself again whenever it leaves that
+// state). Prints "window 0x..." for each window it maps.
 #include <xcb/xcb.h>
 
 #include <poll.h>
@@ -36,6 +31,11 @@ xcb_atom_t atom(const char* name) {
     const xcb_atom_t a = reply ? reply->atom : XCB_NONE;
     free(reply);
     return a;
+}
+
+std::string upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](char ch) { return char(toupper(ch)); });
+    return text;
 }
 
 bool has(const std::string& kind, const char* flag) {
@@ -88,7 +88,7 @@ void open(const std::string& kind) {
     xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, 0, 0, 240, 160, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
                       XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
-    const char* cls = getenv("KTEST_CLASS") ? getenv("KTEST_CLASS") : "KestruneTestClient";
+    const char* cls = getenv("KTEST_CLASS") && *getenv("KTEST_CLASS") ? getenv("KTEST_CLASS") : "KestruneTestClient";
     if (strcmp(cls, "-") == 0)
         cls = ""; // an instance name only
     std::string wmClass = std::string("ktestclient") + '\0' + cls + '\0';
@@ -106,19 +106,17 @@ void open(const std::string& kind) {
         const uint32_t pid = static_cast<uint32_t>(getpid());
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
     }
-    if (has(kind, "normal"))
-        setAtoms(w, "_NET_WM_WINDOW_TYPE", {atom("_NET_WM_WINDOW_TYPE_NORMAL")});
-    if (has(kind, "dialog"))
-        setAtoms(w, "_NET_WM_WINDOW_TYPE", {atom("_NET_WM_WINDOW_TYPE_DIALOG")});
-    if (has(kind, "utility"))
-        setAtoms(w, "_NET_WM_WINDOW_TYPE", {atom("_NET_WM_WINDOW_TYPE_UTILITY")});
+    for (const char* type : {"normal", "dialog", "utility"}) {
+        if (has(kind, type))
+            setAtoms(w, "_NET_WM_WINDOW_TYPE", {atom(("_NET_WM_WINDOW_TYPE_" + upper(type)).c_str())});
+    }
     if ((has(kind, "dialog") || has(kind, "transient")) && !windows.empty())
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1,
                             &windows.front());
-    if (has(kind, "skiptaskbar"))
-        setAtoms(w, "_NET_WM_STATE", {atom("_NET_WM_STATE_SKIP_TASKBAR")});
     if (has(kind, "remaximize"))
         remaximizing.push_back(w);
+    if (has(kind, "skiptaskbar"))
+        setAtoms(w, "_NET_WM_STATE", {atom("_NET_WM_STATE_SKIP_TASKBAR")});
     if (has(kind, "maximized") || has(kind, "remaximize"))
         setAtoms(w, "_NET_WM_STATE",
                  {atom("_NET_WM_STATE_MAXIMIZED_VERT"), atom("_NET_WM_STATE_MAXIMIZED_HORZ")});
@@ -134,20 +132,10 @@ void open(const std::string& kind) {
                             shadow);
     }
     uint32_t hints[18] = {};
-    if (has(kind, "fixed")) {
-        hints[0] = 16 | 32; // PMinSize | PMaxSize
-        hints[5] = hints[7] = 300;
-        hints[6] = hints[8] = 200;
-    }
-    if (has(kind, "inc")) {
-        hints[0] = 16 | 64 | 256; // PMinSize | PResizeInc | PBaseSize
-        hints[5] = 10;
-        hints[6] = 20;
-        hints[9] = 7;
-        hints[10] = 9;
-        hints[15] = 10;
-        hints[16] = 20;
-    }
+    if (has(kind, "fixed")) // PMinSize | PMaxSize
+        hints[0] = 16 | 32, hints[5] = hints[7] = 300, hints[6] = hints[8] = 200;
+    if (has(kind, "inc")) // PMinSize | PResizeInc | PBaseSize
+        hints[0] = 16 | 64 | 256, hints[5] = hints[15] = 10, hints[6] = hints[16] = 20, hints[9] = 7, hints[10] = 9;
     if (hints[0])
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32,
                             18, hints);
@@ -213,8 +201,7 @@ int main(int argc, char** argv) {
                     if (index < windows.size())
                         xcb_destroy_window(c, windows[index]);
                     xcb_flush(c);
-                } else if (line == "quit")
-                    return 0;
+                }
             }
         }
     }

@@ -22,13 +22,6 @@ bool press(const QString& keys) {
     return runQuietly(u"xdotool"_s, {u"key"_s, keys}) == 0;
 }
 
-// Lets the presses xdotool sent reach our connection and be delivered.
-void settle(X11Connection& x) {
-    std::free(xcb_get_input_focus_reply(x.xcb(), xcb_get_input_focus(x.xcb()), nullptr));
-    x.drain();
-    QTest::qWait(50);
-}
-
 // Whether another program can take the combination now.
 bool freeForOthers(uint32_t keysym) {
     auto other = X11Connection::open();
