@@ -57,7 +57,6 @@ private Q_SLOTS:
         QTest::newRow("checksum off by one") << badSum << false << QString();
         QTest::newRow("header broken") << badHeader << false << QString();
         QTest::newRow("truncated") << edid.left(127) << false << QString();
-        QTest::newRow("all zero") << QByteArray(128, '\0') << false << QString();
         QTest::newRow("all 13 characters, no line feed")
             << withDescriptor(90, nameDescriptor("ABCDEFGHIJKLM")) << true << u"ABCDEFGHIJKLM"_s;
         QTest::newRow("control characters dropped")
@@ -80,13 +79,10 @@ private Q_SLOTS:
     void identifiers_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("EDID") << edidIdentityName(edid) << u"3D063CE2-9F9B-5E3C-B0FC-600A7C93085E"_s;
         QTest::newRow("EDID with extension: base block only")
             << edidIdentityName(edid + QByteArray(128, '\x01')) << u"3D063CE2-9F9B-5E3C-B0FC-600A7C93085E"_s;
         QTest::newRow("EDID at DP-1")
             << edidIdentityName(edid, u"DP-1"_s) << u"C777D5ED-691A-532F-88A6-4392BD471846"_s;
-        QTest::newRow("monitor LEFT")
-            << monitorIdentityName(u"LEFT"_s) << u"7F735E3D-566D-5D08-A17E-8A5CE9AA3835"_s;
         QTest::newRow("monitor name in UTF-8")
             << monitorIdentityName(u"\u00C9cran"_s) << u"0FB987C3-3908-5619-B48D-2BC792EF22A5"_s;
     }
@@ -128,7 +124,6 @@ private Q_SLOTS:
         QTest::newRow("LVDS panel, any case") << QString() << u"lvds1"_s << u"Built-in Display"_s;
         QTest::newRow("DSI panel") << QString() << u"DSI-1"_s << u"Built-in Display"_s;
         QTest::newRow("external, no EDID name") << QString() << u"DP-2"_s << u"DP-2-monitor"_s;
-        QTest::newRow("HDMI") << QString() << u"HDMI-A-1"_s << u"DP-2-monitor"_s;
         QTest::newRow("no output") << QString() << QString() << u"DP-2-monitor"_s;
     }
     void displayNames() {

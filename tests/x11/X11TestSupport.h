@@ -14,9 +14,8 @@
 // The X clients a test starts, stopped by process id in reverse order when the test ends.
 class TestClients {
 public:
+    Q_DISABLE_COPY_MOVE(TestClients)
     TestClients();
-    TestClients(const TestClients&) = delete;
-    TestClients& operator=(const TestClients&) = delete;
     ~TestClients();
 
     // Starts program; null when it could not be started.
@@ -35,9 +34,8 @@ private:
 // Monitors made with xrandr for one test, deleted again when it ends.
 class TestMonitors {
 public:
+    Q_DISABLE_COPY_MOVE(TestMonitors)
     TestMonitors() = default;
-    TestMonitors(const TestMonitors&) = delete;
-    TestMonitors& operator=(const TestMonitors&) = delete;
     ~TestMonitors();
 
     // Runs xrandr to its end; the monitors it sets are deleted later.

@@ -2,7 +2,7 @@
 // window per argument; stdin takes "open KINDS" and "close N" (N counts windows from 0). KTEST_CLASS sets
 // the WM_CLASS class ("-": empty). KINDS, comma-separated: plain (no type), normal, dialog (transient for
 // the first window), transient (no type), utility, skiptaskbar, maximized, fullscreen, csd (own
-// decorations, a 10,10,8,12 shadow), fixed (300x200 only), inc (base 10x20, steps 7x9), icon (16x16 and
+// decorations, a 10,10,8,12 shadow), inc (base 10x20, steps 7x9), icon (16x16 and
 // 32x32), badicon (truncated), noclass, nopid, remaximize (maximizes itself again whenever it leaves that
 // state). Prints "window 0x..." for each window it maps.
 #include <xcb/xcb.h>
@@ -132,8 +132,6 @@ void open(const std::string& kind) {
                             shadow);
     }
     uint32_t hints[18] = {};
-    if (has(kind, "fixed")) // PMinSize | PMaxSize
-        hints[0] = 16 | 32, hints[5] = hints[7] = 300, hints[6] = hints[8] = 200;
     if (has(kind, "inc")) // PMinSize | PResizeInc | PBaseSize
         hints[0] = 16 | 64 | 256, hints[5] = hints[15] = 10, hints[6] = hints[16] = 20, hints[9] = 7, hints[10] = 9;
     if (hints[0])

@@ -188,15 +188,11 @@ private Q_SLOTS:
         if (!onOpenboxOnly())
             QSKIP("the server is stopped under one window manager");
         QTemporaryDir dir;
-        QProcess server;
-        server.setStandardOutputFile(dir.filePath(u"display"_s)); // -displayfd 1: the number arrives there
-        server.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-noreset"_s, u"-nolisten"_s, u"tcp"_s});
-        QVERIFY(server.waitForStarted());
-        const auto stopServer = qScopeGuard([&] { TestClients::stop(&server); });
-        QFile displayFile(dir.filePath(u"display"_s));
-        QTRY_VERIFY_WITH_TIMEOUT(displayFile.size() > 1, 10000);
-        QVERIFY(displayFile.open(QIODevice::ReadOnly));
-        const QByteArray display = ':' + displayFile.readAll().trimmed();
+        TestClients clients;
+        QProcess* server = clients.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-noreset"_s, u"-nolisten"_s, u"tcp"_s});
+        QVERIFY(server);
+        QTRY_VERIFY_WITH_TIMEOUT(server->canReadLine(), 10000); // -displayfd 1: the number comes on stdout
+        const QByteArray display = ':' + server->readLine().trimmed();
 
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(u"DISPLAY"_s, QString::fromLatin1(display));
@@ -212,7 +208,7 @@ private Q_SLOTS:
         QSignalSpy lost(backend.get(), &DesktopBackend::connectionLost);
         QVERIFY(!backend->trust().isTrusted()); // a bare server: no window manager
 
-        TestClients::stop(&server);
+        TestClients::stop(server);
         QTRY_COMPARE(lost.size(), 1);
         const auto before = cpuTime();
         QTest::qWait(300);

@@ -68,8 +68,6 @@ private Q_SLOTS:
         QTest::newRow("held in part by another program: refused as a whole")
             << QStringList{u"L"_s} << true << QList<int>{} << QStringList{u"ctrl+alt+l"_s}
             << QStringList{u"refused r0"_s};
-        QTest::newRow("released: inert")
-            << QStringList{u"L"_s} << false << QList<int>{0} << QStringList{u"ctrl+alt+l"_s} << QStringList{};
         QTest::newRow("registered again, then the old one released")
             << QStringList{u"L"_s, u"L"_s} << false << QList<int>{0} << QStringList{u"ctrl+alt+l"_s}
             << QStringList{u"r1"_s};
@@ -80,8 +78,6 @@ private Q_SLOTS:
             << QStringList{u"tap"_s} << false << QList<int>{}
             << QStringList{u"2"_s, u"5"_s, u"shift+1"_s, u"Escape"_s}
             << QStringList{u"r0:"_s + digit2, u"r0:"_s + digit1, u"r0:%1"_s.arg(KeyCodes::Escape)};
-        QTest::newRow("picker keys released")
-            << QStringList{u"tap"_s} << false << QList<int>{0} << QStringList{u"2"_s} << QStringList{};
         // The picker hooks the digit with any modifiers; the hot key on it must outlive the picker however
         // it goes, and while the picker is shown, the combination only chooses.
         QTest::newRow("hot key on a digit outlives the dismissed picker")
