@@ -12,21 +12,16 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// The windows the window manager lists as managed.
-QStringList managedWindows() {
-    QStringList ids;
-    const QString list = runTool(u"xprop"_s, {u"-root"_s, u"_NET_CLIENT_LIST"_s});
+QList<quint64> rootWindows(const QString& property) {
+    QList<quint64> ids;
+    const QString list = runTool(u"xprop"_s, {u"-root"_s, property});
     for (const auto& match : QRegularExpression(u"0x[0-9a-f]+"_s).globalMatch(list))
-        ids.append(match.captured());
+        ids.append(match.captured().toULongLong(nullptr, 16));
     return ids;
 }
 
-} // namespace
-
 TestClients::TestClients()
-    : m_managedBefore(managedWindows()) {}
+    : m_managedBefore(rootWindows(u"_NET_CLIENT_LIST"_s)) {}
 
 TestClients::~TestClients() {
     if (m_processes.empty())
@@ -38,9 +33,8 @@ TestClients::~TestClients() {
     // starts only once the window manager lists no window of ours.
     const QDeadlineTimer deadline(2000);
     while (!deadline.hasExpired()) {
-        const QStringList now = managedWindows();
-        if (std::all_of(now.cbegin(), now.cend(),
-                        [this](const QString& id) { return m_managedBefore.contains(id); }))
+        const QList<quint64> now = rootWindows(u"_NET_CLIENT_LIST"_s);
+        if (std::all_of(now.cbegin(), now.cend(), [this](quint64 id) { return m_managedBefore.contains(id); }))
             break;
         QThread::msleep(10);
     }
@@ -105,15 +99,10 @@ std::optional<QRectF> measuredOuterFrame(quint64 window) {
     const auto client = clientGeometry(window);
     if (!client)
         return std::nullopt;
-    QList<int> extents{0, 0, 0, 0}; // left, right, top, bottom
-    const QString property =
-        runTool(u"xprop"_s, {u"-id"_s, QString::number(window), u"_NET_FRAME_EXTENTS"_s});
-    const auto values = QRegularExpression(uR"(=\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+))"_s).match(property);
-    if (values.hasMatch()) {
-        for (int i = 0; i < 4; ++i)
-            extents[i] = values.captured(i + 1).toInt();
-    }
-    return client->adjusted(-extents[0], -extents[2], extents[1], extents[3]);
+    const auto values = QRegularExpression(uR"(=\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+))"_s)
+                            .match(runTool(u"xprop"_s, {u"-id"_s, QString::number(window), u"_NET_FRAME_EXTENTS"_s}));
+    const auto extent = [&](int i) { return values.hasMatch() ? values.captured(i).toInt() : 0; }; // L, R, T, B
+    return client->adjusted(-extent(1), -extent(3), extent(2), extent(4));
 }
 
 std::optional<QRectF> clientGeometry(quint64 window) {

@@ -24,10 +24,10 @@ public:
     QProcess* startTestClient(const QStringList& kinds, const QString& windowClass = {});
     // Stops one client and waits for it to be gone.
     static void stop(QProcess* process);
-    static qint32 pid(const QProcess* process) { return static_cast<qint32>(process->processId()); }
+    static qint32 pid(const QProcess* process) { return process ? static_cast<qint32>(process->processId()) : 0; }
 
 private:
-    QStringList m_managedBefore; // what the window manager listed before any of these clients ran
+    QList<quint64> m_managedBefore; // what the window manager listed before any of these clients ran
     std::vector<std::unique_ptr<QProcess>> m_processes;
 };
 
@@ -68,6 +68,9 @@ std::optional<QRectF> measuredOuterFrame(quint64 window);
 
 // A client window's own geometry on the root, border included, as xwininfo reports it.
 std::optional<QRectF> clientGeometry(quint64 window);
+
+// The windows listed in a root property such as _NET_CLIENT_LIST, in its order.
+QList<quint64> rootWindows(const QString& property);
 
 // The window manager the test runs under (with-xsession's KESTRUNE_TEST_WM), openbox by default.
 QString testWindowManager();

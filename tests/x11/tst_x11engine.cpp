@@ -7,7 +7,6 @@
 #include "core/platform/TrustSource.h"
 #include "core/platform/WindowBackend.h"
 #include "ui/picker/PlacementOverlay.h"
-#include "ui/picker/WidgetOverlayFactory.h"
 #include "x11/X11DesktopBackend.h"
 
 #include "TestLocks.h"
@@ -120,9 +119,8 @@ private Q_SLOTS:
 
         TestMonitors monitors;
         for (int i = 0; i < 100; ++i) {
-            if (i > 0)
-                monitors.xrandr({u"--delmonitor"_s, u"STORM"_s});
-            monitors.set({u"STORM %1/100x480/100+1280+0 none"_s.arg(400 + i)});
+            monitors.xrandr((i ? QStringList{u"--delmonitor"_s, u"STORM"_s} : QStringList{}) +
+                            QStringList{u"--setmonitor"_s, u"STORM"_s, u"%1/100x480/100+1280+0"_s.arg(400 + i), u"none"_s});
             QCoreApplication::processEvents();
         }
         QTRY_COMPARE_WITH_TIMEOUT(m_app->displays().displays().size(), 2, 5000);
@@ -160,19 +158,15 @@ private Q_SLOTS:
         QVERIFY(!m_backend->trust().requestTrust());
 
         TestClients clients;
-        QProcess* xlogo = clients.start(u"xlogo"_s, {u"-geometry"_s, u"100x100+10+10"_s});
-        QVERIFY(xlogo);
-        QString found;
-        QTRY_VERIFY(
-            !(found = runTool(u"xdotool"_s, {u"search"_s, u"--class"_s, u"XLogo"_s}).trimmed()).isEmpty());
-        const WindowRef w = found.section(u'\n', 0, 0).toULongLong();
+        QProcess* unmanaged = clients.startTestClient({u"normal"_s});
+        const WindowRef w = readTestClientWindows(unmanaged, 1).value(0);
         WindowBackend& windows = m_backend->windows();
         windows.setFrame(w, QPointF(300, 200), QSizeF(250, 150));
         QCOMPARE(windows.position(w), std::optional(QPointF(300, 200)));
         QCOMPARE(windows.size(w), std::optional(QSizeF(250, 150)));
         QVERIFY(
             runTool(u"xwininfo"_s, {u"-id"_s, QString::number(w)}).contains(u"-geometry 250x150+300+200"_s));
-        TestClients::stop(xlogo);
+        TestClients::stop(unmanaged);
 
         QVERIFY(clients.start(u"openbox"_s));
         QTRY_VERIFY_WITH_TIMEOUT(m_app->accessibility().isTrusted(), 5000);

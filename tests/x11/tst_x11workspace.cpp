@@ -98,9 +98,7 @@ private Q_SLOTS:
         X11Workspace workspace(*m_x);
         TestClients clients;
         QProcess* first = clients.startTestClient({u"normal"_s}, u"Relaunched"_s);
-        QVERIFY(first);
         const QList<quint64> firstWindows = readTestClientWindows(first, 1);
-        QCOMPARE(firstWindows.size(), 1);
         const Pid firstPid = TestClients::pid(first);
         QTRY_VERIFY(find(workspace, firstPid));
         QSignalSpy launched(&workspace, &Workspace::applicationLaunched);
@@ -109,17 +107,12 @@ private Q_SLOTS:
         // No event is handled from here until the second window is listed.
         TestClients::stop(first);
         QProcess* second = clients.startTestClient({u"normal"_s}, u"Relaunched"_s);
-        QVERIFY(second);
         const QList<quint64> secondWindows = readTestClientWindows(second, 1);
         QCOMPARE(secondWindows.size(), 1);
         const Pid secondPid = TestClients::pid(second);
-        const QString listedId = u"0x"_s + QString::number(secondWindows.first(), 16);
         const QDeadlineTimer deadline(5000);
-        while (!runTool(u"xprop"_s, {u"-root"_s, u"_NET_CLIENT_LIST"_s}).contains(listedId) &&
-               !deadline.hasExpired())
+        while (!rootWindows(u"_NET_CLIENT_LIST"_s).contains(secondWindows.first()) && !deadline.hasExpired())
             QTest::qSleep(20);
-        if (secondWindows != firstWindows)
-            qInfo("the server gave the second window another id: the plain case");
 
         QTRY_VERIFY(find(workspace, secondPid));
         QTRY_COMPARE(terminated.size(), 1);
@@ -154,9 +147,7 @@ private Q_SLOTS:
         QFETCH(ActivationPolicy, policy);
         X11Workspace workspace(*m_x);
         TestClients clients;
-        QProcess* client = clients.startTestClient(kinds, windowClass.isEmpty() ? u"-"_s : windowClass);
-        QVERIFY(client);
-        const Pid pid = TestClients::pid(client);
+        const Pid pid = TestClients::pid(clients.startTestClient(kinds, windowClass.isEmpty() ? u"-"_s : windowClass));
         QTRY_VERIFY(find(workspace, pid));
         const RunningApp app = *find(workspace, pid);
         QCOMPARE(app.bundleID, std::optional(bundleID));
@@ -170,8 +161,8 @@ private Q_SLOTS:
         X11Workspace workspace(*m_x);
         TestClients clients;
         QProcess* withIcon = clients.startTestClient({u"normal,icon"_s}, u"Painted"_s);
-        QVERIFY(withIcon);
-        QTRY_VERIFY(find(workspace, TestClients::pid(withIcon)));
+        QProcess* truncated = clients.startTestClient({u"normal,badicon"_s}, u"BadIcon"_s);
+        QTRY_VERIFY(find(workspace, TestClients::pid(withIcon)) && find(workspace, TestClients::pid(truncated)));
 
         const QImage painted = workspace.icon(TestClients::pid(withIcon)).value<QImage>();
         QCOMPARE(painted.size(), QSize(32, 32));
@@ -180,10 +171,6 @@ private Q_SLOTS:
         QCOMPARE(workspace.iconForBundleID(u"ProbeByClass"_s).value<QImage>().size(), QSize(24, 24));
         QVERIFY(!workspace.iconForBundleID(u"NothingLikeThis"_s).isValid());
         QVERIFY(!workspace.icon(999999).isValid());
-
-        QProcess* truncated = clients.startTestClient({u"normal,badicon"_s}, u"BadIcon"_s);
-        QVERIFY(truncated);
-        QTRY_VERIFY(find(workspace, TestClients::pid(truncated)));
         // Nothing is read past the data; openbox may put its own default icon in place of a broken one.
         QVERIFY(workspace.icon(TestClients::pid(truncated)).value<QImage>().width() != 1000);
     }
@@ -192,10 +179,8 @@ private Q_SLOTS:
     void activationAndFrontmost() {
         X11Workspace workspace(*m_x);
         TestClients clients;
-        QProcess* first = clients.startTestClient({u"normal"_s}, u"First"_s);
-        QProcess* second = clients.startTestClient({u"normal"_s}, u"Second"_s);
-        QVERIFY(first && second);
-        const Pid a = TestClients::pid(first), b = TestClients::pid(second);
+        const Pid a = TestClients::pid(clients.startTestClient({u"normal"_s}, u"First"_s));
+        const Pid b = TestClients::pid(clients.startTestClient({u"normal"_s}, u"Second"_s));
         QTRY_VERIFY(find(workspace, a) && find(workspace, b));
         for (Pid pid : {a, b, a}) {
             QVERIFY(workspace.activate(pid));
