@@ -34,7 +34,8 @@ TestClients::~TestClients() {
     const QDeadlineTimer deadline(2000);
     while (!deadline.hasExpired()) {
         const QList<quint64> now = rootWindows(u"_NET_CLIENT_LIST"_s);
-        if (std::all_of(now.cbegin(), now.cend(), [this](quint64 id) { return m_managedBefore.contains(id); }))
+        if (std::all_of(now.cbegin(), now.cend(),
+                        [this](quint64 id) { return m_managedBefore.contains(id); }))
             break;
         QThread::msleep(10);
     }
@@ -99,9 +100,11 @@ std::optional<QRectF> measuredOuterFrame(quint64 window) {
     const auto client = clientGeometry(window);
     if (!client)
         return std::nullopt;
-    const auto values = QRegularExpression(uR"(=\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+))"_s)
-                            .match(runTool(u"xprop"_s, {u"-id"_s, QString::number(window), u"_NET_FRAME_EXTENTS"_s}));
-    const auto extent = [&](int i) { return values.hasMatch() ? values.captured(i).toInt() : 0; }; // L, R, T, B
+    const auto values =
+        QRegularExpression(uR"(=\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+))"_s)
+            .match(runTool(u"xprop"_s, {u"-id"_s, QString::number(window), u"_NET_FRAME_EXTENTS"_s}));
+    // Left, right, top, bottom.
+    const auto extent = [&](int i) { return values.hasMatch() ? values.captured(i).toInt() : 0; };
     return client->adjusted(-extent(1), -extent(3), extent(2), extent(4));
 }
 

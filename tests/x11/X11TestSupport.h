@@ -24,7 +24,9 @@ public:
     QProcess* startTestClient(const QStringList& kinds, const QString& windowClass = {});
     // Stops one client and waits for it to be gone.
     static void stop(QProcess* process);
-    static qint32 pid(const QProcess* process) { return process ? static_cast<qint32>(process->processId()) : 0; }
+    static qint32 pid(const QProcess* process) {
+        return process ? static_cast<qint32>(process->processId()) : 0;
+    }
 
 private:
     QList<quint64> m_managedBefore; // what the window manager listed before any of these clients ran

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -88,7 +89,8 @@ void open(const std::string& kind) {
     xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, 0, 0, 240, 160, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
                       XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
-    const char* cls = getenv("KTEST_CLASS") && *getenv("KTEST_CLASS") ? getenv("KTEST_CLASS") : "KestruneTestClient";
+    const char* cls =
+        getenv("KTEST_CLASS") && *getenv("KTEST_CLASS") ? getenv("KTEST_CLASS") : "KestruneTestClient";
     if (strcmp(cls, "-") == 0)
         cls = ""; // an instance name only
     std::string wmClass = std::string("ktestclient") + '\0' + cls + '\0';
@@ -132,8 +134,10 @@ void open(const std::string& kind) {
                             shadow);
     }
     uint32_t hints[18] = {};
-    if (has(kind, "inc")) // PMinSize | PResizeInc | PBaseSize
-        hints[0] = 16 | 64 | 256, hints[5] = hints[15] = 10, hints[6] = hints[16] = 20, hints[9] = 7, hints[10] = 9;
+    if (has(kind, "inc")) { // PMinSize | PResizeInc | PBaseSize
+        hints[0] = 16 | 64 | 256, hints[9] = 7, hints[10] = 9;
+        hints[5] = hints[15] = 10, hints[6] = hints[16] = 20;
+    }
     if (hints[0])
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32,
                             18, hints);
@@ -169,8 +173,8 @@ int main(int argc, char** argv) {
     screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     for (int i = 1; i < argc; ++i)
         open(argv[i]);
+    setvbuf(stdin, nullptr, _IONBF, 0); // unread lines stay in the pipe, where poll() sees them
     pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {xcb_get_file_descriptor(c), POLLIN, 0}};
-    std::string buffer;
     for (;;) {
         poll(fds, 2, -1);
         while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
@@ -183,24 +187,16 @@ int main(int argc, char** argv) {
         if (xcb_connection_has_error(c))
             return 1;
         if (fds[0].revents & (POLLIN | POLLHUP)) {
-            char chunk[256];
-            const ssize_t n = read(STDIN_FILENO, chunk, sizeof chunk);
-            if (n <= 0)
+            char line[256];
+            if (!fgets(line, sizeof line, stdin))
                 return 0;
-            buffer.append(chunk, static_cast<size_t>(n));
-            size_t eol;
-            while ((eol = buffer.find('\n')) != std::string::npos) {
-                const std::string line = buffer.substr(0, eol);
-                buffer.erase(0, eol + 1);
-                if (line.rfind("open ", 0) == 0)
-                    open(line.substr(5));
-                else if (line.rfind("close ", 0) == 0) {
-                    const size_t index = std::strtoul(line.c_str() + 6, nullptr, 10);
-                    if (index < windows.size())
-                        xcb_destroy_window(c, windows[index]);
-                    xcb_flush(c);
-                }
-            }
+            line[strcspn(line, "\n")] = '\0';
+            const size_t index = strncmp(line, "close ", 6) == 0 ? strtoul(line + 6, nullptr, 10) : SIZE_MAX;
+            if (strncmp(line, "open ", 5) == 0)
+                open(line + 5);
+            else if (index < windows.size())
+                xcb_destroy_window(c, windows[index]);
+            xcb_flush(c);
         }
     }
 }

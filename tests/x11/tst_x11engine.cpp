@@ -84,7 +84,8 @@ private Q_SLOTS:
     // Locks on two monitors: the started application offers both places; the digit 2 picks the second.
     void placementChoiceOnTwoMonitors() {
         TestMonitors monitors;
-        QVERIFY(monitors.set({u"*LEFT 960/254x1080/286+0+0 screen"_s, u"RIGHT 960/254x1080/286+960+0 none"_s}));
+        QVERIFY(
+            monitors.set({u"*LEFT 960/254x1080/286+0+0 screen"_s, u"RIGHT 960/254x1080/286+960+0 none"_s}));
         startEngine({});
         QTRY_COMPARE(m_app->displays().displays().size(), 2);
         const QList<DisplayInfo> displays = m_app->displays().displays();
@@ -120,7 +121,8 @@ private Q_SLOTS:
         TestMonitors monitors;
         for (int i = 0; i < 100; ++i) {
             monitors.xrandr((i ? QStringList{u"--delmonitor"_s, u"STORM"_s} : QStringList{}) +
-                            QStringList{u"--setmonitor"_s, u"STORM"_s, u"%1/100x480/100+1280+0"_s.arg(400 + i), u"none"_s});
+                            QStringList{u"--setmonitor"_s, u"STORM"_s,
+                                        u"%1/100x480/100+1280+0"_s.arg(400 + i), u"none"_s});
             QCoreApplication::processEvents();
         }
         QTRY_COMPARE_WITH_TIMEOUT(m_app->displays().displays().size(), 2, 5000);
@@ -183,7 +185,8 @@ private Q_SLOTS:
             QSKIP("the server is stopped under one window manager");
         QTemporaryDir dir;
         TestClients clients;
-        QProcess* server = clients.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-noreset"_s, u"-nolisten"_s, u"tcp"_s});
+        QProcess* server =
+            clients.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-noreset"_s, u"-nolisten"_s, u"tcp"_s});
         QVERIFY(server);
         QTRY_VERIFY_WITH_TIMEOUT(server->canReadLine(), 10000); // -displayfd 1: the number comes on stdout
         const QByteArray display = ':' + server->readLine().trimmed();

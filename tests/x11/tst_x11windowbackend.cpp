@@ -48,9 +48,7 @@ private Q_SLOTS:
         m_backend = std::make_unique<X11WindowBackend>(*m_x, *m_screens);
         m_access = std::make_unique<WindowAccess>(*m_backend, *m_screens, m_scheduler);
     }
-    void cleanup() {
-        m_access.reset(), m_backend.reset(), m_screens.reset(), m_x.reset();
-    }
+    void cleanup() { m_access.reset(), m_backend.reset(), m_screens.reset(), m_x.reset(); }
 
     // The verified move against real clients: it reports true where the window got there and false where
     // the window manager would not have it, never the other way round; what we read before and after is
@@ -67,9 +65,6 @@ private Q_SLOTS:
         const bool steps = testWindowManager() != "xfwm4"_L1;
         const QSizeF none;
         QTest::newRow("xlogo at the origin") << u"xlogo"_s << QRectF(0, 0, 420, 310) << none << QStringList{};
-        // metacity and mutter keep a window that fits on the screen wholly on it.
-        QTest::newRow("across the right edge")
-            << u"xlogo"_s << QRectF(1800, 700, 300, 200) << none << QStringList{u"metacity"_s, u"mutter"_s};
         QTest::newRow("client-side decorations, no _NET_WM_PID")
             << u"normal,csd,nopid"_s << QRectF(333, 222, 444, 255) << none << QStringList{};
         QTest::newRow("maximized") << u"normal,maximized"_s << QRectF(300, 200, 640, 480) << none
@@ -329,9 +324,8 @@ private Q_SLOTS:
         const WindowRef w = waitForWindow(process);
         QVERIFY(w);
         messagesSeen = 0;
-        const auto restore = qScopeGuard([previous = qInstallMessageHandler(countMessages)] {
-            qInstallMessageHandler(previous);
-        });
+        const auto restore = qScopeGuard(
+            [previous = qInstallMessageHandler(countMessages)] { qInstallMessageHandler(previous); });
         m_backend->setPosition(w, QPointF(10, 10));
         process->kill();
         process->waitForFinished();

@@ -147,7 +147,8 @@ private Q_SLOTS:
         QFETCH(ActivationPolicy, policy);
         X11Workspace workspace(*m_x);
         TestClients clients;
-        const Pid pid = TestClients::pid(clients.startTestClient(kinds, windowClass.isEmpty() ? u"-"_s : windowClass));
+        const Pid pid =
+            TestClients::pid(clients.startTestClient(kinds, windowClass.isEmpty() ? u"-"_s : windowClass));
         QTRY_VERIFY(find(workspace, pid));
         const RunningApp app = *find(workspace, pid);
         QCOMPARE(app.bundleID, std::optional(bundleID));
@@ -162,7 +163,8 @@ private Q_SLOTS:
         TestClients clients;
         QProcess* withIcon = clients.startTestClient({u"normal,icon"_s}, u"Painted"_s);
         QProcess* truncated = clients.startTestClient({u"normal,badicon"_s}, u"BadIcon"_s);
-        QTRY_VERIFY(find(workspace, TestClients::pid(withIcon)) && find(workspace, TestClients::pid(truncated)));
+        QTRY_VERIFY(find(workspace, TestClients::pid(withIcon)) &&
+                    find(workspace, TestClients::pid(truncated)));
 
         const QImage painted = workspace.icon(TestClients::pid(withIcon)).value<QImage>();
         QCOMPARE(painted.size(), QSize(32, 32));
