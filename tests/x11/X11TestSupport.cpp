@@ -139,8 +139,13 @@ QList<quint64> readTestClientWindows(QProcess* process, int count, int timeoutMs
 }
 
 TestMonitors::~TestMonitors() {
-    for (auto it = m_names.crbegin(); it != m_names.crend(); ++it)
-        runQuietly(u"xrandr"_s, {u"--delmonitor"_s, *it});
+    // In the order made: the first took Xvfb's output, which goes back to its own monitor at once, so
+    // no moment shows one of ours alone.
+    QStringList arguments;
+    for (const QString& name : std::as_const(m_names))
+        arguments << u"--delmonitor"_s << name;
+    if (!arguments.isEmpty())
+        runQuietly(u"xrandr"_s, arguments);
 }
 
 bool TestMonitors::xrandr(const QStringList& arguments) {
