@@ -1,7 +1,5 @@
-// The rules the X11 backend applies to what the server reports, without a server: how monitors are
-// recognised (EDID checks and names, identifiers checked against vectors computed independently with
-// Python's uuid.uuid5 in the same namespace), which monitor is the primary one, and the size a window
-// accepts.
+// The X11 backend's rules without a server: EDID checks and names, identifiers (vectors computed with
+// Python's uuid.uuid5), the primary monitor, and the size a window accepts.
 #include "core/desktop/DisplayIdentity.h"
 #include "x11/X11ScreenSource.h"
 #include "x11/X11WindowBackend.h"
@@ -21,10 +19,10 @@ const QByteArray edidHex = "00ffffffffffff002e7434120403020101210104000000000000
                            "65737472756e652032370a20000000fd00324b1e500f000a20202020202000c5";
 const QByteArray edid = QByteArray::fromHex(edidHex);
 
-// The block with one descriptor replaced and the checksum made right again.
-QByteArray withDescriptor(qsizetype offset, const QByteArray& descriptor) {
+// The block with its third descriptor replaced and the checksum made right again.
+QByteArray withDescriptor(const QByteArray& descriptor) {
     QByteArray block = edid;
-    block.replace(offset, 18, descriptor);
+    block.replace(90, 18, descriptor);
     quint8 sum = 0;
     for (qsizetype i = 0; i < 127; ++i)
         sum = quint8(sum + quint8(block.at(i)));
@@ -32,8 +30,8 @@ QByteArray withDescriptor(qsizetype offset, const QByteArray& descriptor) {
     return block;
 }
 
-QByteArray nameDescriptor(const QByteArray& text13) {
-    return QByteArray::fromHex("000000fc00") + text13;
+QByteArray withName(const QByteArray& text13) {
+    return withDescriptor(QByteArray::fromHex("000000fc00") + text13);
 }
 
 } // namespace
@@ -57,14 +55,13 @@ private Q_SLOTS:
         QTest::newRow("all zero: sums to zero, no header") << QByteArray(128, '\0') << false << QString();
         QTest::newRow("truncated") << edid.left(127) << false << QString();
         QTest::newRow("all 13 characters, no line feed")
-            << withDescriptor(90, nameDescriptor("ABCDEFGHIJKLM")) << true << u"ABCDEFGHIJKLM"_s;
+            << withName("ABCDEFGHIJKLM") << true << u"ABCDEFGHIJKLM"_s;
         QTest::newRow("control characters dropped")
-            << withDescriptor(90, nameDescriptor("Pa\x01nel\x1b 1\n    ")) << true << u"Panel 1"_s;
-        QTest::newRow("blank name") << withDescriptor(90, nameDescriptor("\n            ")) << true
-                                    << QString();
+            << withName("Pa\x01nel\x1b 1\n    ") << true << u"Panel 1"_s;
+        QTest::newRow("blank name") << withName("\n            ") << true << QString();
         // A timing descriptor (non-zero pixel clock) that happens to hold 0xFC at byte 3 is not a name.
         QTest::newRow("timing that looks like a name")
-            << withDescriptor(90, QByteArray::fromHex("3a0200fc00") + "Not a name\n  ") << true << QString();
+            << withDescriptor(QByteArray::fromHex("3a0200fc00") + "Not a name\n  ") << true << QString();
     }
     void edidNames() {
         QFETCH(QByteArray, block);

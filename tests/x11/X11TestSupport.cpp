@@ -166,7 +166,8 @@ bool TestMonitors::set(const QStringList& monitors) {
 void settle(X11Connection& x) {
     std::free(xcb_get_input_focus_reply(x.xcb(), xcb_get_input_focus(x.xcb()), nullptr));
     x.drain();
-    QTest::qWait(50);
+    QCoreApplication::processEvents(); // delivery is queued for the next turn of the loop
+    QCoreApplication::processEvents();
 }
 
 WindowRef waitForMainWindow(const WindowBackend& backend, const QProcess* process) {

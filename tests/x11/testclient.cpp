@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -34,18 +33,8 @@ xcb_atom_t atom(const char* name) {
     return a;
 }
 
-std::string upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](char ch) { return char(toupper(ch)); });
-    return text;
-}
-
 bool has(const std::string& kind, const char* flag) {
-    std::stringstream in(kind);
-    std::string part;
-    while (std::getline(in, part, ','))
-        if (part == flag)
-            return true;
-    return false;
+    return ("," + kind + ",").find("," + std::string(flag) + ",") != std::string::npos;
 }
 
 void setAtoms(xcb_window_t w, const char* property, std::vector<xcb_atom_t> values) {
@@ -108,10 +97,12 @@ void open(const std::string& kind) {
         const uint32_t pid = static_cast<uint32_t>(getpid());
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
     }
-    for (const char* type : {"normal", "dialog", "utility"}) {
-        if (has(kind, type))
-            setAtoms(w, "_NET_WM_WINDOW_TYPE", {atom(("_NET_WM_WINDOW_TYPE_" + upper(type)).c_str())});
-    }
+    if (has(kind, "normal"))
+        setAtoms(w, "_NET_WM_WINDOW_TYPE", {atom("_NET_WM_WINDOW_TYPE_NORMAL")});
+    if (has(kind, "dialog"))
+        setAtoms(w, "_NET_WM_WINDOW_TYPE", {atom("_NET_WM_WINDOW_TYPE_DIALOG")});
+    if (has(kind, "utility"))
+        setAtoms(w, "_NET_WM_WINDOW_TYPE", {atom("_NET_WM_WINDOW_TYPE_UTILITY")});
     if ((has(kind, "dialog") || has(kind, "transient")) && !windows.empty())
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1,
                             &windows.front());

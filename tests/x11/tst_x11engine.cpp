@@ -130,9 +130,8 @@ private Q_SLOTS:
         QVERIFY(m_backend->trust().isTrusted());
     }
 
-    // Trust follows the window manager: gone when it stops (windows are then configured directly, and a
-    // window manager's leftover root properties do not count), back when one starts; locks work then.
-    // Without a display there is no backend at all.
+    // Trust follows the window manager (its leftover root properties do not count); without one, windows
+    // are configured directly; locks work once one starts again. Without a display there is no backend.
     void windowManagerComesAndGoes() {
         const QRectF locked(330, 210, 380, 260);
         startEngine({lockOnFirstDisplay(u"XLogo"_s, locked)});

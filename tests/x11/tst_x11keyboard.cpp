@@ -1,6 +1,4 @@
-// Root key grabs on a real X server, pressed with xdotool (XTEST, like a keyboard): the global hot key
-// and the placement picker's keys, refused combinations, release, and re-registration of the same
-// combination.
+// Root key grabs pressed with xdotool (XTEST, like a keyboard): hot keys and the picker's keys.
 #include "core/desktop/KeyCodes.h"
 #include "x11/X11Connection.h"
 #include "x11/X11Keyboard.h"

@@ -79,12 +79,39 @@ private Q_SLOTS:
         settle(*m_x);
     }
 
-    // The pointer's pixel is found on the monitor it is on, edges included.
-    void pointerLocation() {
+    // With a window active, the main screen is the one holding its centre, wherever the pointer is.
+    void mainScreenFollowsActiveWindow() {
         TestMonitors monitors;
-        QVERIFY(monitors.set({u"LEFT 960/254x540/143+0+0 none"_s, u"*RIGHT 960/254x540/143+960+0 none"_s,
-                              u"BOTTOM 1920/508x540/143+0+540 screen"_s}));
+        QVERIFY(
+            monitors.set({u"*LEFT 960/254x1080/286+0+0 screen"_s, u"RIGHT 960/254x1080/286+960+0 none"_s}));
         const auto source = makeSource();
+        QCOMPARE(runQuietly(u"xdotool"_s, {u"mousemove"_s, u"10"_s, u"10"_s}), 0);
+        QCOMPARE(source->mainScreen().value_or(Screen{}).name, u"LEFT"_s);
+        TestClients clients;
+        QProcess* xlogo = clients.start(u"xlogo"_s, {u"-geometry"_s, u"200x200+1300+300"_s});
+        QTRY_COMPARE_WITH_TIMEOUT(source->mainScreen().value_or(Screen{}).name, u"RIGHT"_s, 10000);
+        TestClients::stop(xlogo);
+        QTRY_COMPARE_WITH_TIMEOUT(source->mainScreen().value_or(Screen{}).name, u"LEFT"_s, 10000);
+    }
+
+    // Identifiers depend on the monitor, not on the order; display numbers stay with their monitor. Then
+    // the pointer is located on the monitors as they are.
+    void identifiersAndPointer() {
+        TestMonitors monitors;
+        QVERIFY(monitors.set({u"*LEFT 960/254x540/143+0+0 screen"_s, u"RIGHT 960/254x540/143+960+0 none"_s,
+                              u"BOTTOM 1920/508x540/143+0+540 none"_s}));
+        const auto source = makeSource();
+        QCOMPARE(uuids(*source), (QStringList{leftID, rightID, bottomID}));
+        const quint32 rightNumber = *source->screens().at(1).displayNumber;
+
+        QVERIFY(monitors.xrandr({u"--delmonitor"_s, u"RIGHT"_s}));
+        QTRY_COMPARE(uuids(*source), (QStringList{leftID, bottomID}));
+        QVERIFY(!source->displayUUID(rightNumber)); // a display that is gone is unknown
+        QVERIFY(monitors.xrandr({u"--setmonitor"_s, u"*RIGHT"_s, u"960/254x540/143+960+0"_s, u"none"_s}));
+        QTRY_COMPARE(uuids(*source), (QStringList{rightID, leftID, bottomID}));
+        QCOMPARE(*source->screens().at(0).displayNumber, rightNumber);
+
+        // The pointer's pixel is found on the monitor it is on, edges included.
         const struct {
             int x, y;
             QPointF location;
@@ -101,43 +128,6 @@ private Q_SLOTS:
             QCOMPARE(source->mouseLocation(), p.location);
             QCOMPARE(DisplayMonitor::currentDisplay(*source).value_or(DisplayInfo{}).id, p.display);
         }
-    }
-
-    // With a window active, the main screen is the one holding its centre, wherever the pointer is.
-    void mainScreenFollowsActiveWindow() {
-        TestMonitors monitors;
-        QVERIFY(
-            monitors.set({u"*LEFT 960/254x1080/286+0+0 screen"_s, u"RIGHT 960/254x1080/286+960+0 none"_s}));
-        const auto source = makeSource();
-        QCOMPARE(runQuietly(u"xdotool"_s, {u"mousemove"_s, u"10"_s, u"10"_s}), 0);
-        QCOMPARE(source->mainScreen().value_or(Screen{}).name, u"LEFT"_s);
-        TestClients clients;
-        QProcess* xlogo = clients.start(u"xlogo"_s, {u"-geometry"_s, u"200x200+1300+300"_s});
-        QTRY_COMPARE_WITH_TIMEOUT(source->mainScreen().value_or(Screen{}).name, u"RIGHT"_s, 10000);
-        TestClients::stop(xlogo);
-        QTRY_COMPARE_WITH_TIMEOUT(source->mainScreen().value_or(Screen{}).name, u"LEFT"_s, 10000);
-    }
-
-    // Identifiers depend on the monitor, not on the order or on the source that reads them; display
-    // numbers stay with their monitor while the source lives.
-    void identifiersStable() {
-        TestMonitors monitors;
-        QVERIFY(monitors.set({u"*LEFT 960/254x540/143+0+0 screen"_s, u"RIGHT 960/254x540/143+960+0 none"_s,
-                              u"BOTTOM 1920/508x540/143+0+540 none"_s}));
-        auto source = makeSource();
-        QCOMPARE(uuids(*source), (QStringList{leftID, rightID, bottomID}));
-        const quint32 rightNumber = *source->screens().at(1).displayNumber;
-
-        QVERIFY(monitors.xrandr({u"--delmonitor"_s, u"RIGHT"_s}));
-        QTRY_COMPARE(uuids(*source), (QStringList{leftID, bottomID}));
-        QVERIFY(!source->displayUUID(rightNumber)); // a display that is gone is unknown
-        QVERIFY(monitors.xrandr({u"--setmonitor"_s, u"*RIGHT"_s, u"960/254x540/143+960+0"_s, u"none"_s}));
-        QTRY_COMPARE(uuids(*source), (QStringList{rightID, leftID, bottomID}));
-        QCOMPARE(*source->screens().at(0).displayNumber, rightNumber);
-
-        source.reset();
-        source = makeSource();
-        QCOMPARE(uuids(*source), (QStringList{rightID, leftID, bottomID}));
     }
 
     // The screen list and the corner that converts window frames change together, once for a burst: at no

@@ -25,8 +25,7 @@ QString wmState(WindowRef w) {
 
 } // namespace
 
-// Reads and writes real windows under the window manager with-xsession started and checks them against
-// xwininfo and xprop.
+// Real windows under a real window manager, read and written, checked with xwininfo and xprop.
 class TestX11WindowBackend : public QObject {
     Q_OBJECT
 
@@ -50,11 +49,9 @@ private Q_SLOTS:
     }
     void cleanup() { m_access.reset(), m_backend.reset(), m_screens.reset(), m_x.reset(); }
 
-    // The verified move against real clients: it reports true where the window got there and false where
-    // the window manager would not have it, never the other way round; what we read before and after is
-    // the frame measured independently (decorations in, client-side shadows out), and the owner is known
-    // without _NET_WM_PID too. Where a row gives a client size, the target is that client size plus the
-    // decorations, and the client must end at the size its hints allow.
+    // The verified move reports true where the window got there and false where the window manager would
+    // not have it; frames read match those measured (decorations in, client-side shadows out); the owner
+    // is known without _NET_WM_PID. A row's client size: the client must end at the size its hints allow.
     void placement_data() {
         QTest::addColumn<QString>("kind"); // a program, or the test client's window kinds
         QTest::addColumn<QRectF>("target");
@@ -160,11 +157,9 @@ private Q_SLOTS:
         QVERIFY2(frames.size() <= 12, qPrintable(u"%1 frame changes"_s.arg(frames.size())));
     }
 
-    // A window that will not take its frame costs a verified move little and is not fought for: one that
-    // maximizes itself again is taken out of that state once per verified move, and KWin's way out of
-    // quick tiling (maximize vertically, restore) is tried once in an apply task's attempts (150 ms apart)
-    // and only after a write changed nothing. The state changes are counted from outside, with xprop:
-    // entering the vertically maximized state or leaving it, at most limit times in three verified moves.
+    // A window that will not take its frame is not fought for: one that maximizes itself again is taken
+    // out of that state once per verified move; KWin's way out of quick tiling (maximize vertically,
+    // restore) is tried once in three attempts, only after a write changed nothing. Counted with xprop.
     void refusingWindowsAreNotFoughtFor_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QRectF>("target");

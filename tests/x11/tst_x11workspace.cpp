@@ -13,9 +13,8 @@
 
 using namespace Qt::StringLiterals;
 
-// The running applications of a real X session: what appears, in what order, and what it is called.
-// Which name and icon a desktop entry gives is the desktop-entry index's own concern; here one entry shows
-// that the workspace uses it.
+// The running applications of a real X session: what appears, in what order, and what it is called
+// (one desktop entry shows that the workspace uses the index's names and icons).
 class TestX11Workspace : public QObject {
     Q_OBJECT
 
@@ -193,8 +192,7 @@ private Q_SLOTS:
     }
 };
 
-// A GUI application (off screen, so it opens no connection of its own) as Kestrune runs in: icons drawn
-// from SVG need it.
+// A GUI application off screen (no connection of its own): icons drawn from SVG need one.
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
