@@ -4,8 +4,6 @@
 
 #include <QProcess>
 #include <QRectF>
-#include <QString>
-#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -59,15 +57,12 @@ WindowRef waitForMainWindow(const WindowBackend& backend, const QProcess* proces
 
 // Runs a command-line tool to its end and returns what it printed; empty when it failed.
 QString runTool(const QString& program, const QStringList& arguments);
-
 // Runs a tool to its end with its output discarded; its exit code, -1 when it did not run.
 int runQuietly(const QString& program, const QStringList& arguments);
 
-// The outer frame of a client window measured without our code: the client's place on the root as
-// xwininfo reports it, border included, widened by the decorations the window manager announces in
-// _NET_FRAME_EXTENTS (read with xprop).
+// The outer frame of a client window measured without our code: its place as xwininfo reports it,
+// border included, widened by the _NET_FRAME_EXTENTS xprop reports.
 std::optional<QRectF> measuredOuterFrame(quint64 window);
-
 // A client window's own geometry on the root, border included, as xwininfo reports it.
 std::optional<QRectF> clientGeometry(quint64 window);
 

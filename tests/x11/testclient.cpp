@@ -1,10 +1,8 @@
-// An X client with the window kinds no stock client offers. `kestrune_testclient KINDS...` maps one
-// window per argument; stdin takes "open KINDS" and "close N" (N counts windows from 0). KTEST_CLASS sets
-// the WM_CLASS class ("-": empty). KINDS, comma-separated: plain (no type), normal, dialog (transient for
-// the first window), transient (no type), utility, skiptaskbar, maximized, fullscreen, csd (own
-// decorations, a 10,10,8,12 shadow), inc (base 10x20, steps 7x9), icon (16x16 and
-// 32x32), badicon (truncated), noclass, nopid, remaximize (maximizes itself again whenever it leaves that
-// state). Prints "window 0x..." for each window it maps.
+// X windows of kinds no stock client offers. `kestrune_testclient KINDS...` maps one window per argument;
+// stdin takes "open KINDS" and "close N" (from 0); KTEST_CLASS sets the class ("-": empty). KINDS joins
+// with commas: plain (no type), normal, dialog (transient for the first), transient, utility, skiptaskbar,
+// maximized, fullscreen, csd (own decorations, 10,10,8,12 shadow), inc (base 10x20, steps 7x9), icon
+// (16 and 32 px), badicon, noclass, nopid, remaximize. Prints "window 0x..." for each window it maps.
 #include <xcb/xcb.h>
 
 #include <poll.h>
@@ -136,8 +134,7 @@ void open(const std::string& kind) {
         // 16x16 opaque red, then 32x32 opaque blue: the larger one is the one to show.
         std::vector<uint32_t> data{16, 16};
         data.insert(data.end(), 16 * 16, 0xffff0000u);
-        data.push_back(32);
-        data.push_back(32);
+        data.insert(data.end(), {32, 32});
         data.insert(data.end(), 32 * 32, 0xff0000ffu);
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom("_NET_WM_ICON"), XCB_ATOM_CARDINAL, 32,
                             static_cast<uint32_t>(data.size()), data.data());

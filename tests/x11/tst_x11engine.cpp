@@ -5,7 +5,6 @@
 #include "core/desktop/MemoryPreferenceStore.h"
 #include "core/desktop/QTimerScheduler.h"
 #include "core/platform/TrustSource.h"
-#include "core/platform/WindowBackend.h"
 #include "ui/picker/PlacementOverlay.h"
 #include "x11/X11DesktopBackend.h"
 
@@ -38,10 +37,6 @@ std::chrono::microseconds cpuTime() {
     getrusage(RUSAGE_SELF, &usage);
     return std::chrono::seconds(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            std::chrono::microseconds(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
-}
-
-bool onOpenboxOnly() {
-    return testWindowManager() == "openbox"_L1;
 }
 
 } // namespace
@@ -108,7 +103,7 @@ private Q_SLOTS:
     // Fifty windows killed one by one right after they appear, while they are placed, during 200 monitor
     // changes: no crash, every task ends within its 20 attempts, the display list ends as the server's.
     void windowsVanishDuringMonitorStorm() {
-        if (!onOpenboxOnly())
+        if (testWindowManager() != "openbox"_L1)
             QSKIP("a stress run: openbox only");
         startEngine({lockOnFirstDisplay(u"XLogo"_s, {100, 100, 300, 200})});
         TestClients clients;
@@ -137,8 +132,7 @@ private Q_SLOTS:
         startEngine({lockOnFirstDisplay(u"XLogo"_s, locked)});
         QTRY_VERIFY(m_app->accessibility().isTrusted());
         const qint64 wmPid = qEnvironmentVariableIntValue("KESTRUNE_TEST_WM_PID");
-        QVERIFY(wmPid > 0);
-        QVERIFY(::kill(static_cast<pid_t>(wmPid), SIGTERM) == 0);
+        QVERIFY(wmPid > 0 && ::kill(static_cast<pid_t>(wmPid), SIGTERM) == 0);
         QTRY_VERIFY_WITH_TIMEOUT(!m_app->accessibility().isTrusted(), 5000);
         QVERIFY(!m_backend->trust().requestTrust());
 
@@ -164,7 +158,7 @@ private Q_SLOTS:
     // The X server goes away under a private display: the backend reports it once, does not spin on the
     // dead socket and gives neutral results; Kestrune itself ends with status 1 and one line saying why.
     void serverGoesAway() {
-        if (!onOpenboxOnly())
+        if (testWindowManager() != "openbox"_L1)
             QSKIP("the server is stopped under one window manager");
         QTemporaryDir dir;
         TestClients clients;

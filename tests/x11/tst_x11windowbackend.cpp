@@ -37,7 +37,6 @@ private:
     std::unique_ptr<WindowAccess> m_access;
 
     WindowRef waitForWindow(const QProcess* process) const { return waitForMainWindow(*m_backend, process); }
-    void writePass(WindowRef w, const QRectF& r) { m_backend->setFrame(w, r.topLeft(), r.size()); }
 
 private Q_SLOTS:
     void init() {
@@ -144,7 +143,7 @@ private Q_SLOTS:
         watcher->flush();
         for (int i = 0; i < 12; ++i) {
             const QRectF target(100 + 10 * i, 100 + 7 * i, 300 + 5 * i, 200 + 3 * i);
-            writePass(w, target);
+            m_backend->setFrame(w, target.topLeft(), target.size());
             // X11: mutter carries out a few writes (2 to 3 in 40) 100 to 250 ms late, after the read's wait;
             // a verified move writes those again.
             if (const auto landed = m_access->frame(w);
@@ -223,7 +222,7 @@ private Q_SLOTS:
         QTRY_COMPARE(measuredOuterFrame(w), std::optional(QRectF(0, 0, 960, 1080)));
 
         const QRectF target(400, 300, 500, 350);
-        writePass(w, target);
+        m_backend->setFrame(w, target.topLeft(), target.size());
         QCOMPARE(m_access->frame(w), std::optional(target));
         QCOMPARE(measuredOuterFrame(w), std::optional(target));
     }
