@@ -14,7 +14,7 @@ set(KESTRUNE_WINDOW_MANAGERS openbox metacity xfwm4 kwin mutter)
 
 function(kestrune_add_test subject)
   cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS;WMS" ${ARGN})
-  if(NOT T_LABEL MATCHES "^(unit|ui|x11|e2e|reliability)$")
+  if(NOT T_LABEL MATCHES "^(unit|ui|x11|e2e)$")
     message(FATAL_ERROR "kestrune_add_test(${subject}): unknown label '${T_LABEL}'")
   endif()
   if(NOT T_TIMEOUT)

@@ -1,29 +1,27 @@
 #include "X11TestSupport.h"
 
+#include "x11/X11Connection.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QRegularExpression>
+#include <QTest>
 #include <QThread>
 
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// The windows the window manager lists as managed.
-QStringList managedWindows() {
-    QStringList ids;
-    const QString list = runTool(u"xprop"_s, {u"-root"_s, u"_NET_CLIENT_LIST"_s});
+QList<quint64> rootWindows(const QString& property) {
+    QList<quint64> ids;
+    const QString list = runTool(u"xprop"_s, {u"-root"_s, property});
     for (const auto& match : QRegularExpression(u"0x[0-9a-f]+"_s).globalMatch(list))
-        ids.append(match.captured());
+        ids.append(match.captured().toULongLong(nullptr, 16));
     return ids;
 }
 
-} // namespace
-
 TestClients::TestClients()
-    : m_managedBefore(managedWindows()) {}
+    : m_managedBefore(rootWindows(u"_NET_CLIENT_LIST"_s)) {}
 
 TestClients::~TestClients() {
     if (m_processes.empty())
@@ -35,9 +33,9 @@ TestClients::~TestClients() {
     // starts only once the window manager lists no window of ours.
     const QDeadlineTimer deadline(2000);
     while (!deadline.hasExpired()) {
-        const QStringList now = managedWindows();
+        const QList<quint64> now = rootWindows(u"_NET_CLIENT_LIST"_s);
         if (std::all_of(now.cbegin(), now.cend(),
-                        [this](const QString& id) { return m_managedBefore.contains(id); }))
+                        [this](quint64 id) { return m_managedBefore.contains(id); }))
             break;
         QThread::msleep(10);
     }
@@ -55,17 +53,8 @@ QProcess* TestClients::start(const QString& program, const QStringList& argument
 }
 
 QProcess* TestClients::startTestClient(const QStringList& kinds, const QString& windowClass) {
-    auto process = std::make_unique<QProcess>();
-    if (!windowClass.isEmpty()) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"KTEST_CLASS"_s, windowClass);
-        process->setProcessEnvironment(env);
-    }
-    process->start(QCoreApplication::applicationDirPath() + u"/kestrune_testclient"_s, kinds);
-    if (!process->waitForStarted(5000))
-        return nullptr;
-    m_processes.push_back(std::move(process));
-    return m_processes.back().get();
+    qputenv("KTEST_CLASS", windowClass.toUtf8()); // inherited by the client; empty: its default class
+    return start(QCoreApplication::applicationDirPath() + u"/kestrune_testclient"_s, kinds);
 }
 
 void TestClients::stop(QProcess* process) {
@@ -111,15 +100,12 @@ std::optional<QRectF> measuredOuterFrame(quint64 window) {
     const auto client = clientGeometry(window);
     if (!client)
         return std::nullopt;
-    QList<int> extents{0, 0, 0, 0}; // left, right, top, bottom
-    const QString property =
-        runTool(u"xprop"_s, {u"-id"_s, QString::number(window), u"_NET_FRAME_EXTENTS"_s});
-    const auto values = QRegularExpression(uR"(=\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+))"_s).match(property);
-    if (values.hasMatch()) {
-        for (int i = 0; i < 4; ++i)
-            extents[i] = values.captured(i + 1).toInt();
-    }
-    return client->adjusted(-extents[0], -extents[2], extents[1], extents[3]);
+    const auto values =
+        QRegularExpression(uR"(=\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+))"_s)
+            .match(runTool(u"xprop"_s, {u"-id"_s, QString::number(window), u"_NET_FRAME_EXTENTS"_s}));
+    // Left, right, top, bottom.
+    const auto extent = [&](int i) { return values.hasMatch() ? values.captured(i).toInt() : 0; };
+    return client->adjusted(-extent(1), -extent(3), extent(2), extent(4));
 }
 
 std::optional<QRectF> clientGeometry(quint64 window) {
@@ -150,4 +136,45 @@ QList<quint64> readTestClientWindows(QProcess* process, int count, int timeoutMs
         }
     }
     return windows;
+}
+
+TestMonitors::~TestMonitors() {
+    // In the order made: the first took Xvfb's output, which goes back to its own monitor at once, so
+    // no moment shows one of ours alone.
+    QStringList arguments;
+    for (const QString& name : std::as_const(m_names))
+        arguments << u"--delmonitor"_s << name;
+    if (!arguments.isEmpty())
+        runQuietly(u"xrandr"_s, arguments);
+}
+
+bool TestMonitors::xrandr(const QStringList& arguments) {
+    for (qsizetype i = 0; i + 1 < arguments.size(); ++i) {
+        if (arguments[i] == "--setmonitor"_L1 && !m_names.contains(QString(arguments[i + 1]).remove(u'*')))
+            m_names.append(QString(arguments[i + 1]).remove(u'*'));
+    }
+    return runQuietly(u"xrandr"_s, arguments) == 0;
+}
+
+bool TestMonitors::set(const QStringList& monitors) {
+    QStringList arguments;
+    for (const QString& monitor : monitors)
+        arguments << u"--setmonitor"_s << monitor.split(u' ');
+    return arguments.isEmpty() || xrandr(arguments);
+}
+
+void settle(X11Connection& x) {
+    std::free(xcb_get_input_focus_reply(x.xcb(), xcb_get_input_focus(x.xcb()), nullptr));
+    x.drain();
+    QCoreApplication::processEvents(); // delivery is queued for the next turn of the loop
+    QCoreApplication::processEvents();
+}
+
+WindowRef waitForMainWindow(const WindowBackend& backend, const QProcess* process) {
+    WindowRef w = 0;
+    [&] {
+        QVERIFY(process);
+        QTRY_VERIFY_WITH_TIMEOUT((w = backend.mainWindow(TestClients::pid(process)).value_or(0)), 5000);
+    }();
+    return w;
 }

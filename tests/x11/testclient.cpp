@@ -1,25 +1,18 @@
-// A small X client with the window kinds no stock client offers: dialogs, several windows in one
-// process, skip-taskbar and utility windows, fixed size hints, icons, windows without identity.
-//
-//   kestrune_testclient KINDS...   one window per argument, mapped at once
-//   KTEST_CLASS  the class of WM_CLASS ("-" for an empty one)
-//   stdin: "open KINDS", "close N" (N counts windows from 0 in creation order), "quit"
-//
-// KINDS is a comma-separated list of: plain (no type), normal, dialog (transient for the first window),
-// transient (no type, transient), utility, skiptaskbar, maximized, fullscreen, csd (no window-manager
-// decorations, a 10,10,8,12 shadow margin), fixed (300x200 only), inc (base 10x20, steps 7x9), icon
-// (16x16 and 32x32 images), badicon (truncated), noclass, nopid, remaximize (maximizes itself again whenever
-// it leaves that state). Prints "window 0x..." for each window once it is mapped.
+// X windows of kinds no stock client offers. `kestrune_testclient KINDS...` maps one window per argument;
+// stdin takes "open KINDS" and "close N" (from 0); KTEST_CLASS sets the class ("-": empty). KINDS joins
+// with commas: plain (no type), normal, dialog (transient for the first), transient, utility, skiptaskbar,
+// maximized, fullscreen, csd (own decorations, 10,10,8,12 shadow), inc (base 10x20, steps 7x9), icon
+// (16 and 32 px), badicon, noclass, nopid, remaximize. Prints "window 0x..." for each window it maps.
 #include <xcb/xcb.h>
 
 #include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -39,12 +32,7 @@ xcb_atom_t atom(const char* name) {
 }
 
 bool has(const std::string& kind, const char* flag) {
-    std::stringstream in(kind);
-    std::string part;
-    while (std::getline(in, part, ','))
-        if (part == flag)
-            return true;
-    return false;
+    return ("," + kind + ",").find("," + std::string(flag) + ",") != std::string::npos;
 }
 
 void setAtoms(xcb_window_t w, const char* property, std::vector<xcb_atom_t> values) {
@@ -88,7 +76,8 @@ void open(const std::string& kind) {
     xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, 0, 0, 240, 160, 0,
                       XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
                       XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
-    const char* cls = getenv("KTEST_CLASS") ? getenv("KTEST_CLASS") : "KestruneTestClient";
+    const char* cls =
+        getenv("KTEST_CLASS") && *getenv("KTEST_CLASS") ? getenv("KTEST_CLASS") : "KestruneTestClient";
     if (strcmp(cls, "-") == 0)
         cls = ""; // an instance name only
     std::string wmClass = std::string("ktestclient") + '\0' + cls + '\0';
@@ -115,10 +104,10 @@ void open(const std::string& kind) {
     if ((has(kind, "dialog") || has(kind, "transient")) && !windows.empty())
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 32, 1,
                             &windows.front());
-    if (has(kind, "skiptaskbar"))
-        setAtoms(w, "_NET_WM_STATE", {atom("_NET_WM_STATE_SKIP_TASKBAR")});
     if (has(kind, "remaximize"))
         remaximizing.push_back(w);
+    if (has(kind, "skiptaskbar"))
+        setAtoms(w, "_NET_WM_STATE", {atom("_NET_WM_STATE_SKIP_TASKBAR")});
     if (has(kind, "maximized") || has(kind, "remaximize"))
         setAtoms(w, "_NET_WM_STATE",
                  {atom("_NET_WM_STATE_MAXIMIZED_VERT"), atom("_NET_WM_STATE_MAXIMIZED_HORZ")});
@@ -134,19 +123,9 @@ void open(const std::string& kind) {
                             shadow);
     }
     uint32_t hints[18] = {};
-    if (has(kind, "fixed")) {
-        hints[0] = 16 | 32; // PMinSize | PMaxSize
-        hints[5] = hints[7] = 300;
-        hints[6] = hints[8] = 200;
-    }
-    if (has(kind, "inc")) {
-        hints[0] = 16 | 64 | 256; // PMinSize | PResizeInc | PBaseSize
-        hints[5] = 10;
-        hints[6] = 20;
-        hints[9] = 7;
-        hints[10] = 9;
-        hints[15] = 10;
-        hints[16] = 20;
+    if (has(kind, "inc")) { // PMinSize | PResizeInc | PBaseSize
+        hints[0] = 16 | 64 | 256, hints[9] = 7, hints[10] = 9;
+        hints[5] = hints[15] = 10, hints[6] = hints[16] = 20;
     }
     if (hints[0])
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32,
@@ -155,8 +134,7 @@ void open(const std::string& kind) {
         // 16x16 opaque red, then 32x32 opaque blue: the larger one is the one to show.
         std::vector<uint32_t> data{16, 16};
         data.insert(data.end(), 16 * 16, 0xffff0000u);
-        data.push_back(32);
-        data.push_back(32);
+        data.insert(data.end(), {32, 32});
         data.insert(data.end(), 32 * 32, 0xff0000ffu);
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom("_NET_WM_ICON"), XCB_ATOM_CARDINAL, 32,
                             static_cast<uint32_t>(data.size()), data.data());
@@ -183,8 +161,8 @@ int main(int argc, char** argv) {
     screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     for (int i = 1; i < argc; ++i)
         open(argv[i]);
+    setvbuf(stdin, nullptr, _IONBF, 0); // unread lines stay in the pipe, where poll() sees them
     pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {xcb_get_file_descriptor(c), POLLIN, 0}};
-    std::string buffer;
     for (;;) {
         poll(fds, 2, -1);
         while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
@@ -197,25 +175,16 @@ int main(int argc, char** argv) {
         if (xcb_connection_has_error(c))
             return 1;
         if (fds[0].revents & (POLLIN | POLLHUP)) {
-            char chunk[256];
-            const ssize_t n = read(STDIN_FILENO, chunk, sizeof chunk);
-            if (n <= 0)
+            char line[256];
+            if (!fgets(line, sizeof line, stdin))
                 return 0;
-            buffer.append(chunk, static_cast<size_t>(n));
-            size_t eol;
-            while ((eol = buffer.find('\n')) != std::string::npos) {
-                const std::string line = buffer.substr(0, eol);
-                buffer.erase(0, eol + 1);
-                if (line.rfind("open ", 0) == 0)
-                    open(line.substr(5));
-                else if (line.rfind("close ", 0) == 0) {
-                    const size_t index = std::strtoul(line.c_str() + 6, nullptr, 10);
-                    if (index < windows.size())
-                        xcb_destroy_window(c, windows[index]);
-                    xcb_flush(c);
-                } else if (line == "quit")
-                    return 0;
-            }
+            line[strcspn(line, "\n")] = '\0';
+            const size_t index = strncmp(line, "close ", 6) == 0 ? strtoul(line + 6, nullptr, 10) : SIZE_MAX;
+            if (strncmp(line, "open ", 5) == 0)
+                open(line + 5);
+            else if (index < windows.size())
+                xcb_destroy_window(c, windows[index]);
+            xcb_flush(c);
         }
     }
 }
