@@ -210,7 +210,6 @@ void SimDesktop::write(WindowRef id, bool isSize, const std::function<void(Windo
             --w.refusals;
     }
     w.lastWriteWasSize = isSize;
-    ++(isSize ? w.sizeWrites : w.positionWrites);
     if (trusted && !w.refusingPass)
         apply(w);
     if (w.writesLeft && --*w.writesLeft <= 0)

@@ -43,10 +43,7 @@ public:
         int refusals = 0;                // write passes to come that have no effect; always: none ever does
         QRectF error{};                  // every write lands off by this much: x, y, width, height
         std::optional<int> writesLeft{}; // it closes once it has received this many more writes
-        // Writes received, accepted or not.
-        int passes = 0;
-        int positionWrites = 0;
-        int sizeWrites = 0;
+        int passes = 0;                  // write passes begun, accepted or not
         bool refusingPass = false;
         bool lastWriteWasSize = false;
     };

@@ -45,7 +45,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("width"); // 0: no native mode
         QTest::addColumn<int>("height");
         using Modes = QList<ScreenMode>;
-        QTest::newRow("equal: first") << Modes{{1024, 768}, {2000, 1000}, {1000, 2000}} << 2000 << 1000;
         QTest::newRow("broken entries ignored") << Modes{{0, 0}, {800, 600}, {-4000, -4000}} << 800 << 600;
         QTest::newRow("only broken entries") << Modes{{0, 1080}, {1920, 0}} << 0 << 0;
         QTest::newRow("area beyond 32 bits") << Modes{{60000, 60000}, {70000, 70000}} << 70000 << 70000;

@@ -95,7 +95,6 @@ private Q_SLOTS:
             << base << 30 << Display(goneID) << Rect(1060, 1060, 800, 600);
         QTest::newRow("wider than the display: left edge wins")
             << Rect(0, 0, 2000, 300) << 1 << Display(primaryID) << Rect(0, 32, 2000, 300);
-        QTest::newRow("index 0 is the base") << base << 0 << Display(primaryID) << base;
         QTest::newRow("fractional base widened")
             << Rect(10.5, 10.5, 100.2, 100.2) << 1 << Display() << Rect(42, 42, 101, 101);
         QTest::newRow("second display: right and bottom limits")

@@ -55,7 +55,6 @@ private Q_SLOTS:
         if (count == 3)
             QCOMPARE(taps.hookedKeys(), (QList<quint32>{KeyCodes::Escape, KeyCodes::Digit1, KeyCodes::Digit2,
                                                         KeyCodes::Digit3}));
-        QVERIFY(!taps.press(KeyCodes::L));
         if (ending == u"2"_s) {
             QVERIFY(taps.press(KeyCodes::Digit2));
         } else if (ending == u"5"_s) {
