@@ -28,7 +28,6 @@ public:
         m_panels.append(std::make_shared<Panel>(Panel{option, std::move(onClick)}));
         return std::make_unique<FakeHandle<PlacementOverlayWindow, Panel>>(m_panels.last());
     }
-    // The options of the panels on screen, in the order they were shown.
     QList<PlacementOption> visible() const {
         QList<PlacementOption> options;
         for (const auto& p : m_panels) {
@@ -53,8 +52,7 @@ private:
     QList<std::shared_ptr<Panel>> m_panels;
 };
 
-// A keyboard hook that sees only the keys it hooked, like root key grabs: a press of another key is
-// passed on without it ever knowing.
+// A keyboard hook that sees only the keys it hooked, like root key grabs.
 class FakeKeyTaps final : public PlacementKeyTapFactory {
 public:
     bool refuse = false; // the desktop refuses every hook

@@ -1,31 +1,8 @@
 #include "SimDesktop.h"
 
 #include <algorithm>
-#include <cmath>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// One dimension of a size the window accepts: clamped to its limits, then down to its grid.
-double fitDimension(double requested, double minimum, double maximum, double increment, double base) {
-    if (!std::isfinite(requested))
-        return requested;
-    double v = requested;
-    if (maximum > 0)
-        v = std::min(v, maximum);
-    if (minimum > 0)
-        v = std::max(v, minimum);
-    if (increment > 0) {
-        const double steps = std::max(0.0, std::floor((v - base) / increment + 1e-9));
-        v = base + steps * increment;
-        if (minimum > 0 && v < minimum)
-            v += increment * std::ceil((minimum - v) / increment - 1e-9);
-    }
-    return v;
-}
-
-} // namespace
 
 Pid SimDesktop::launch(const QString& bundleID, const QString& name, ActivationPolicy policy) {
     const auto given = [](const QString& text) {
@@ -35,13 +12,8 @@ Pid SimDesktop::launch(const QString& bundleID, const QString& name, ActivationP
 }
 
 Pid SimDesktop::launch(RunningApp app) {
-    if (app.pid <= 0)
-        app.pid = m_nextPid;
-    if (m_apps.contains(app.pid))
-        return 0;
-    m_nextPid = std::max(m_nextPid, app.pid + 1);
+    app.pid = m_nextPid++;
     m_apps[app.pid].info = app;
-    m_launchOrder.append(app.pid);
     Q_EMIT applicationLaunched(app);
     return app.pid;
 }
@@ -52,13 +24,8 @@ void SimDesktop::quit(Pid pid) {
         return;
     for (const WindowRef w : node.mapped().windows)
         m_windows.at(w).open = false;
-    m_launchOrder.removeAll(pid);
     if (frontmost == pid)
         frontmost.reset();
-    for (const auto& observer : std::as_const(m_observers)) {
-        if (observer->pid == pid)
-            observer->processGone = true;
-    }
     Q_EMIT applicationTerminated(node.mapped().info);
 }
 
@@ -79,10 +46,7 @@ QList<WindowRef> SimDesktop::openWindows(Pid pid, const QList<QRectF>& frames, q
 
 WindowRef SimDesktop::createWindow(Pid pid, const QRectF& frame, Kind kind) {
     app(pid).windows.prepend(m_nextWindow);
-    Window& w = m_windows[m_nextWindow];
-    w.pid = pid;
-    w.frame = frame;
-    w.kind = kind;
+    m_windows[m_nextWindow] = Window{.pid = pid, .frame = frame, .kind = kind};
     return m_nextWindow++;
 }
 
@@ -90,7 +54,7 @@ void SimDesktop::announce(WindowRef id) {
     // Observers registered while one is being told are not; ones released meanwhile are not either.
     const QList<std::shared_ptr<Observer>> observers = m_observers;
     for (const auto& observer : observers) {
-        if (observer->live && !observer->processGone && observer->pid == window(id).pid && window(id).open)
+        if (observer->live && observer->pid == window(id).pid && window(id).open)
             std::function<void(WindowRef)>(observer->onCreated)(id);
     }
 }
@@ -121,8 +85,8 @@ int SimDesktop::observerCount(std::optional<Pid> pid) const {
 
 QList<RunningApp> SimDesktop::runningApplications() const {
     QList<RunningApp> list;
-    for (const Pid pid : m_launchOrder)
-        list.append(m_apps.at(pid).info);
+    for (const auto& [pid, app] : m_apps)
+        list.append(app.info);
     return list;
 }
 
@@ -136,7 +100,6 @@ bool SimDesktop::activate(Pid pid) {
     if (!m_apps.contains(pid))
         return false;
     frontmost = pid;
-    activations.append(pid);
     return true;
 }
 
@@ -202,21 +165,10 @@ void SimDesktop::setPosition(WindowRef id, QPointF position) {
 
 void SimDesktop::setSize(WindowRef id, QSizeF size) {
     write(id, true, [&](Window& w) {
-        const QSizeF landed = nearestAcceptableSize(id, size) + w.error.size();
+        const QSizeF landed = size + w.error.size();
         // No window is smaller than a point, whatever it is asked.
         w.frame.setSize(QSizeF(std::max(1.0, landed.width()), std::max(1.0, landed.height())));
     });
-}
-
-QSizeF SimDesktop::nearestAcceptableSize(WindowRef window, QSizeF requested) const {
-    const auto it = m_windows.find(window);
-    if (it == m_windows.end())
-        return requested;
-    const SizeHints& h = it->second.hints;
-    return QSizeF(fitDimension(requested.width(), h.minimum.width(), h.maximum.width(), h.increment.width(),
-                               h.base.width()),
-                  fitDimension(requested.height(), h.minimum.height(), h.maximum.height(),
-                               h.increment.height(), h.base.height()));
 }
 
 Pid SimDesktop::pid(WindowRef window) const {
@@ -250,8 +202,7 @@ void SimDesktop::write(WindowRef id, bool isSize, const std::function<void(Windo
     if (it == m_windows.end() || !it->second.open)
         return;
     Window& w = it->second;
-    // A pass is position, size, position: a position write that does not close a size write begins
-    // one (as does a size write straight after another, from a caller that writes sizes only).
+    // A pass is position, size, position: a write of the same kind as the last one begins a pass.
     if (isSize == w.lastWriteWasSize) {
         ++w.passes;
         w.refusingPass = w.refusals != 0;
@@ -259,7 +210,6 @@ void SimDesktop::write(WindowRef id, bool isSize, const std::function<void(Windo
             --w.refusals;
     }
     w.lastWriteWasSize = isSize;
-    ++(isSize ? w.sizeWrites : w.positionWrites);
     if (trusted && !w.refusingPass)
         apply(w);
     if (w.writesLeft && --*w.writesLeft <= 0)

@@ -11,8 +11,7 @@
 #include "ManualScheduler.h"
 #include "SimDesktop.h"
 
-// The whole engine over one simulated desktop with virtual time, as the engine and view-model tests use
-// it. Nothing is watched until controller.start().
+// The whole engine over one simulated desktop with virtual time; nothing is watched until start().
 struct SimEngine {
     SimDesktop desk;
     ManualScheduler time;

@@ -2,9 +2,7 @@
 
 #include "core/platform/ScreenSource.h"
 
-// Simulated screens as plain data: tests edit the displays, the pointer and the main screen, then
-// announce the change (addDisplay and removeDisplay announce by themselves unless told not to).
-// Frames are in AppKit space like the real source's; the first display is the primary.
+// Simulated screens as plain data, edited then announced. Frames in AppKit space; the first is the primary.
 class SimScreens final : public ScreenSource {
     Q_OBJECT
 
@@ -21,11 +19,9 @@ public:
     QPointF mouse;
     std::optional<QString> mainUuid; // none: the primary is the main screen
 
-    // Adds a display identified by uuid at frame under a fresh display number.
     void addDisplay(const QString& uuid, const QRectF& frame, const QString& name = {},
                     std::optional<QList<ScreenMode>> modes = std::nullopt, bool announce = true);
     void removeDisplay(const QString& uuid, bool announce = true);
-    // The display with this identifier; it must exist.
     Display& display(const QString& uuid);
     void announceChange() { Q_EMIT screenParametersChanged(); }
 

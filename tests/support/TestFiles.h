@@ -5,8 +5,6 @@
 #include <QFileInfo>
 #include <QTest>
 
-// Files as the tests set them up and read them back.
-
 // The whole file; empty when it cannot be read.
 inline QByteArray readFile(const QString& path) {
     QFile f(path);

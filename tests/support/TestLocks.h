@@ -6,12 +6,10 @@
 
 #include <tuple>
 
-// The displays the suites connect, as the engine identifies them.
 inline const QString displayA = QStringLiteral("AAAAAAAA-0000-5000-8000-000000000001");
 inline const QString displayB = QStringLiteral("BBBBBBBB-0000-5000-8000-000000000002");
 
-// A lock as tests need one: a fresh id, enabled and cascading, at frame (accessibility space), tied to
-// display when given, with that display's geometry at capture time when captured is given.
+// An enabled, cascading lock at frame, tied to display and its geometry at capture time when given.
 inline LockRule testLock(const QString& bundleID, const QRectF& frame,
                          const std::optional<QString>& display = std::nullopt,
                          const std::optional<QRectF>& captured = std::nullopt) {
