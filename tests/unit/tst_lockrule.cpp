@@ -171,6 +171,7 @@ private Q_SLOTS:
         row("differ only in id", false, [](LockRule& b) { b.id = QUuid::createUuid(); });
         row("name absent vs present", false, [](LockRule& b) { b.requiredDisplayName.reset(); });
         row("captured 0 vs absent", false, [](LockRule& b) { b.capturedDisplayOriginX.reset(); });
+        row("differ in cascade", false, [](LockRule& b) { b.cascadeWindows = true; });
         row("canonically equivalent names", true, [](LockRule& b) { b.appName = u"Cafe\u0301"_s; });
         row("0 and -0", true, [](LockRule& b) { b.x = -0.0; });
     }

@@ -230,8 +230,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("label");
         for (const char* row :
              {"Ctrl+Alt+K|Ctrl+Alt+K|K", "Shift+A|Shift+A|A", "Meta+F5|Meta+F5|F5",
-              "Ctrl+Shift+!|Ctrl+Shift+1|1", "L|Press keys…|L", "Ctrl+Control|Press keys…|L",
-              "Ctrl+Volume Up|Press keys…|L", "Esc|Ctrl+Alt+L|L", "Ctrl+Alt+Esc|Ctrl+Alt+L|L"}) {
+              "Ctrl+Num+5|Ctrl+Num+5|Num+5", "Ctrl+Shift+!|Ctrl+Shift+1|1", "L|Press keys…|L",
+              "Ctrl+Control|Press keys…|L", "Ctrl+Volume Up|Press keys…|L", "Esc|Ctrl+Alt+L|L",
+              "Ctrl+Alt+Esc|Ctrl+Alt+L|L"}) {
             const QStringList f = QString::fromUtf8(row).split(u'|');
             QTest::newRow(row) << f[0] << f[1] << f[2];
         }
