@@ -1,7 +1,4 @@
-// build/kestrune driven like a user on Xvfb under each window manager: locking from the panel by keyboard,
-// the settings a second launch brings forward (a lock dragged, typed and saved, a hot key recorded), and
-// stored locks enforced on a freshly started application without any user action. Importing locks from
-// another monitor is played by the demo (scripts/demo).
+// build/kestrune driven like a user on Xvfb under each window manager (imports are played by the demo).
 #include "core/desktop/DisplayIdentity.h"
 #include "core/model/LockStore.h"
 
@@ -52,8 +49,7 @@ void pressKeys(const QString& keys) {
     runQuietly(u"xdotool"_s, QStringList{u"key"_s} + keys.split(u' '));
 }
 
-// The hot key is registered once the event loop runs: presses until the panel answers, waiting for each
-// press to be answered before the next (a second press would close it again).
+// Presses the hot key until the panel answers (it is grabbed once the event loop runs), one at a time.
 bool openPanel() {
     for (int attempt = 0; attempt < 10; ++attempt) {
         pressKeys(u"ctrl+alt+l"_s);
@@ -65,9 +61,8 @@ bool openPanel() {
     return false;
 }
 
-// The identifier of an X monitor without EDID, as Xvfb's "screen".
-QString monitorID(const QString& name) {
-    return DisplayIdentity::identifier(DisplayIdentity::monitorIdentityName(name));
+QString screenID() {
+    return DisplayIdentity::identifier(DisplayIdentity::monitorIdentityName(u"screen"_s));
 }
 
 // The desktop as another X client sees it: the pointer's cursor, and key grabs of its own.
@@ -80,8 +75,7 @@ public:
     }
     ~OtherClient() { xcb_disconnect(m_c); }
 
-    // Moves the pointer to p and tells whether the window under it then shows a left-right arrow (drawn
-    // wider than tall), the cursor of a settings field's handle.
+    // Moves the pointer to p: does it then show the left-right arrow of a settings field's handle?
     bool leftRightArrowAt(QPointF p) {
         xcb_warp_pointer(m_c, XCB_NONE, m_root, 0, 0, 0, 0, int16_t(p.x()), int16_t(p.y()));
         xcb_flush(m_c);
@@ -179,8 +173,7 @@ class TestKestrune : public QObject {
     quint64 openSettings() {
         QProcess second;
         second.setProcessEnvironment(environment());
-        second.start(QStringLiteral(KESTRUNE_BINARY), {});
-        // It exits at once, successfully.
+        second.start(QStringLiteral(KESTRUNE_BINARY), {}); // it exits at once, successfully
         if (!second.waitForFinished(10000) || second.exitStatus() != QProcess::NormalExit ||
             second.exitCode())
             return 0;
@@ -215,16 +208,14 @@ private Q_SLOTS:
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     void cleanup() {
-        for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it) {
-            (*it)->kill();
-            (*it)->waitForFinished(3000);
+        for (const auto& process : m_processes) {
+            process->kill();
+            process->waitForFinished(3000);
         }
         m_processes.clear();
     }
 
-    // Keyboard only: the hot key over a focused xterm preselects it and Return locks it at its outer
-    // frame on the pointer's monitor; arrows and Space lock and switch lines, Ctrl+L the master switch,
-    // all stored at once. Escape closes the panel. A restarted xterm goes back to its lock.
+    // Keyboard only: lock the focused xterm with Return, switch lines and the master switch; a restart obeys.
     void panelByKeyboard() {
         QVERIFY(startKestrune());
         TestClients clients;
@@ -255,7 +246,7 @@ private Q_SLOTS:
             QTRY_COMPARE_WITH_TIMEOUT(storedState(), state, 5000);
         }
         QCOMPARE(frameOf(storedRules().value(0)), frame);
-        QCOMPARE(storedRules().value(0).requiredDisplayID, monitorID(u"screen"_s));
+        QCOMPARE(storedRules().value(0).requiredDisplayID, screenID());
         pressKeys(u"Escape"_s);
         QTRY_VERIFY_WITH_TIMEOUT(!panelShown(), 5000);
 
@@ -265,10 +256,9 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(frameOfClass(u"XTerm"_s), frame, 5000);
     }
 
-    // In the settings, dragging the X handle of xlogo's lock moves xlogo along; a width typed with Return
-    // resizes it; neither is stored until "Apply now" stores the frame the window has.
+    // Dragging xlogo's X handle moves it live, a typed width resizes it; only "Apply now" stores the frame.
     void editLockInSettings() {
-        writeRules({testLock(u"XLogo"_s, {410, 260, 360, 280}, monitorID(u"screen"_s))});
+        writeRules({testLock(u"XLogo"_s, {410, 260, 360, 280}, screenID())});
         QVERIFY(startKestrune());
         TestClients clients;
         QVERIFY(clients.start(u"xlogo"_s, {u"-geometry"_s, u"150x150+30+30"_s}));
@@ -304,9 +294,7 @@ private Q_SLOTS:
         QApplication::primaryScreen()->grabWindow(0).save(u"kestrune-settings-edited.png"_s);
     }
 
-    // A hot key recorded in the settings replaces the old one, which another program can then take; one
-    // that another program holds is refused and the old one stays. (That program holds it with Num Lock
-    // on: had it taken the plain combination, the press would go to it instead of the settings.)
+    // A recorded hot key frees the old one; one held elsewhere (with Num Lock) is refused, the old one stays.
     void recordHotKey_data() {
         QTest::addColumn<bool>("heldElsewhere");
         QTest::newRow("free") << false;

@@ -1,5 +1,4 @@
-// The settings window's widgets over a simulated desktop, rendered with every kind of group, the note on a
-// changed display and the import confirmation, in light and dark palettes for review (settings-*.png).
+// The settings window's widgets with every kind of group, for review by eye (settings-*.png).
 #include "core/desktop/HotkeySettings.h"
 #include "ui/settings/RuleEditorRow.h"
 #include "ui/settings/SettingsView.h"
@@ -17,8 +16,7 @@ class TestSettingsView : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // settings-window-<palette>.png: the window as it opens; settings-<palette>.png: the whole form;
-    // settings-import-<palette>.png: the confirmation. For review by eye.
+    // settings-window-*.png as it opens, settings-*.png the whole form, settings-import-*.png the alert.
     void renders_data() {
         QTest::addColumn<bool>("dark");
         QTest::newRow("light") << false;
@@ -26,7 +24,6 @@ private Q_SLOTS:
     }
     void renders() {
         QFETCH(bool, dark);
-        const QPalette original = QApplication::palette();
         QApplication::setPalette(dark ? QPalette(QColor(60, 60, 63), QColor(40, 40, 42))
                                       : QApplication::style()->standardPalette());
         const QString studio = u"CCCCCCCC-0000-5000-8000-000000000003"_s; // not connected
@@ -61,7 +58,6 @@ private Q_SLOTS:
         view.model().chooseImport(view.model().group(studio), view.model().group(displayB));
         QVERIFY(view.importAlert());
         QVERIFY(view.importAlert()->grab().save(u"settings-import-%1.png"_s.arg(name)));
-        QApplication::setPalette(original);
     }
 };
 

@@ -1,5 +1,5 @@
-// The tray shell in real widgets over the simulated desktop: the popup's keys, look, height and place, the
-// settings window and its hot-key recorder; renders kept for review (kestrune-icon.png, menupanel-*.png).
+// The tray shell's widgets over the simulated desktop; renders for review (kestrune-icon.png,
+// menupanel-*.png).
 #include "app/AppDelegate.h"
 #include "core/desktop/KeyCodes.h"
 #include "core/desktop/MemoryPreferenceStore.h"
@@ -12,8 +12,6 @@
 #include "ui/shell/PanelStyle.h"
 #include "ui/shell/PlainButton.h"
 #include "ui/shell/PopoverHost.h"
-#include "ui/shell/ShortcutText.h"
-#include "ui/shell/ToggleSwitch.h"
 
 #include "ManualScheduler.h"
 #include "SimBackend.h"
@@ -77,11 +75,6 @@ struct Shell {
     }
 };
 
-void enter(QWidget* widget) {
-    QEnterEvent event(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-    QApplication::sendEvent(widget, &event);
-}
-
 } // namespace
 
 class TestShell : public QObject {
@@ -90,8 +83,7 @@ class TestShell : public QObject {
 private Q_SLOTS:
     void init() { QApplication::setPalette(QApplication::style()->standardPalette()); }
 
-    // The popup answers the hot key and Escape itself; a held hot key's repeats (marked, or as releases and
-    // presses of the same moment, as X sends them) never close the panel it just opened.
+    // The popup answers the hot key and Escape itself; a held hot key's repeats never close it.
     void popupAnswersTheHotKeyAndEscape_data() {
         QTest::addColumn<QString>("pressed");
         QTest::addColumn<QString>("held");
@@ -125,46 +117,26 @@ private Q_SLOTS:
         QCOMPARE(s.delegate->isPopoverShown(), !closes);
     }
 
-    // The selected line: accent background, white name, green switch, "not running" in white at 0.8.
-    // Hovering another line selects that one.
+    // The selected line is drawn on the accent; hovering another line selects that one.
     void selectedLine() {
         Shell s;
         s.launch(u"org.example.Editor"_s, u"Editor"_s);
         s.lock(u"org.example.Editor"_s);
         s.lock(u"org.example.Mail"_s);
         MenuBarContentView* panel = s.open();
-        AppRow* editor = s.row(panel, u"Editor"_s);
         AppRow* mail = s.row(panel, u"org.example.Mail"_s);
-        const QPalette palette = panel->palette();
-        const auto check = [&](AppRow* row, bool selected) {
-            QCOMPARE(row->isSelected(), selected);
-            QCOMPARE(row->nameButton()->textColour(), selected ? QColor(Qt::white)
-                                                      : row->entry().isRunning
-                                                          ? PanelStyle::primary(palette)
-                                                          : PanelStyle::secondary(palette));
-            QCOMPARE(row->lockSwitch()->tint(),
-                     selected ? std::optional(PanelStyle::green(palette)) : std::nullopt);
-            QCOMPARE(row->grab().toImage().pixelColor(3, AppRow::lineHeight / 2) ==
-                         PanelStyle::accent(palette),
-                     selected);
-            if (row->notRunningLabel())
-                QCOMPARE(row->notRunningLabel()->palette().color(QPalette::WindowText),
-                         selected ? QColor(255, 255, 255, 204) : PanelStyle::tertiary(palette));
-        };
-        check(editor, true);
-        check(mail, false);
-        enter(mail);
-        check(editor, false);
-        check(mail, true);
+        QEnterEvent hover(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+        QApplication::sendEvent(mail, &hover);
+        QVERIFY(!s.row(panel, u"Editor"_s)->isSelected() && mail->isSelected());
+        QCOMPARE(mail->grab().toImage().pixelColor(3, AppRow::lineHeight / 2),
+                 PanelStyle::accent(panel->palette()));
     }
 
-    // The list grows 26 pixels a line up to 396, then scrolls to keep the selection in view; the popover
-    // takes the panel's size. Without lines there is only "No apps to lock.", and no display is said.
+    // The list grows 26 pixels a line up to 396, then scrolls to the selection; without lines, only a notice.
     void listHeight_data() {
         QTest::addColumn<int>("apps");
         QTest::addColumn<int>("height");
         QTest::newRow("none") << 0 << 0;
-        QTest::newRow("one") << 1 << 32;
         QTest::newRow("three") << 3 << 84;
         QTest::newRow("fifteen") << 15 << 396;
         QTest::newRow("thirty") << 30 << 396;
@@ -184,7 +156,6 @@ private Q_SLOTS:
         QCOMPARE(panel->displayLabel()->text(), apps == 0 ? u"No display"_s : u"DELL U2720Q"_s);
         if (apps > 0)
             QCOMPARE(panel->list()->height(), height);
-        QCOMPARE(s.delegate->popover()->height(), panel->sizeHint().height());
         if (apps == 0)
             return;
         QTRY_VERIFY(panel->list()->viewport()->rect().contains(
@@ -205,32 +176,16 @@ private Q_SLOTS:
         QTEST(PopoverHost::placement(QSize(300, 300), anchor, QRect(0, 0, 1920, 1080)), "expected");
     }
 
-    // "Settings…" closes the panel and shows the settings window, made once, centred once and reused.
-    void settingsWindowIsReused() {
-        Shell s;
-        s.open()->actionRows().at(1)->click();
-        QVERIFY(!s.delegate->isPopoverShown());
-        QWidget* window = s.delegate->settingsWindow();
-        QVERIFY(window && window->isVisible());
-        window->move(window->pos() + QPoint(37, 21));
-        const QPoint moved = window->pos();
-        window->close();
-        s.delegate->openSettings();
-        QCOMPARE(s.delegate->settingsWindow(), window);
-        QCOMPARE(window->pos(), moved);
-    }
-
-    // A recorded combination another program holds is refused: the old one stays, and the settings say so.
-    // (Recording itself, and the exchange of grabs, are played end to end with the real binary.)
+    // "Settings…" closes the panel; there a combination another program holds is refused with a reason.
     void refusedHotKeyIsExplained() {
         Shell s;
         s.backend.hotKeyFake.heldElsewhere.append({40, 0x300});
-        s.delegate->openSettings();
+        s.open()->actionRows().at(1)->click(); // "Settings…"
+        QVERIFY(!s.delegate->isPopoverShown());
         HotkeyRecorderRow* row = s.delegate->settingsWindow()->findChild<SettingsView*>()->recorderRow();
         row->button()->click();
         QTest::keyClick(row->button(), Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(row->button()->text(), u"Ctrl+Alt+L"_s);
-        QCOMPARE(s.backend.hotKeyFake.live(), QList{std::pair(KeyCodes::L, defaultMask)});
         QVERIFY(row->message()->isVisibleTo(row));
         QCOMPARE(row->message()->text(),
                  u"Ctrl+Shift+K is already in use by another program. The shortcut stays Ctrl+Alt+L."_s);
@@ -245,10 +200,6 @@ private Q_SLOTS:
         for (int size : {16, 22, 48, 128}) {
             const QImage image = kestruneIcon().pixmap(size).toImage();
             QCOMPARE(image.size(), QSize(size, size));
-            int opaque = 0;
-            for (int p = 0; p < size * size; ++p)
-                opaque += qAlpha(image.pixel(p % size, p / size)) > 128;
-            QVERIFY(opaque > size * size / 5);
             painter.drawImage(x, 0, image);
             x += size + 10;
         }
@@ -256,8 +207,7 @@ private Q_SLOTS:
         QVERIFY(sheet.save(u"kestrune-icon.png"_s));
     }
 
-    // Renders for review: a typical panel, an empty one, one with the master switch off and a long one,
-    // in a light and a dark palette.
+    // Renders for review: typical, empty, master switch off and long, in a light and a dark palette.
     void renders_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<bool>("dark");

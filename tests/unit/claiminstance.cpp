@@ -1,5 +1,4 @@
-// Claims the one Kestrune instance where Kestrune does and prints "running", "another" or "refused: <why>".
-// While it runs, it holds the claim until its standard input closes.
+// Claims the instance as Kestrune does, prints running/another/refused: <why>, holds it until stdin closes.
 #include "app/SingleInstance.h"
 #include "xdg/XdgBaseDirs.h"
 

@@ -36,37 +36,27 @@ class TestAppServices : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Launches at the same moment: exactly one runs and the others ask it to come forward, also when the
-    // one before them was killed and left its socket behind.
-    void simultaneousLaunches_data() {
-        QTest::addColumn<bool>("killEachWinner");
-        QTest::newRow("fresh folder every round") << false;
-        QTest::newRow("each round's winner is killed") << true;
-    }
+    // Simultaneous launches: exactly one runs, also over a killed instance's leftover socket.
     void simultaneousLaunches() {
-        QFETCH(bool, killEachWinner);
         QTemporaryDir shared;
         for (int round = 0; round < 20; ++round) {
-            QTemporaryDir fresh;
             std::vector<std::unique_ptr<QProcess>> launches;
             for (int i = 0; i < 4; ++i)
-                launches.push_back(startClaim(killEachWinner ? shared.path() : fresh.path()));
+                launches.push_back(startClaim(shared.path()));
             QByteArrayList outcomes;
             for (const auto& launch : launches)
                 outcomes.append(outcome(*launch));
             QVERIFY2(outcomes.count("running") == 1 && outcomes.count("another") == 3,
                      qPrintable(u"round %1: %2"_s.arg(round).arg(QString::fromLatin1(outcomes.join(' ')))));
             for (const auto& launch : launches) {
-                if (killEachWinner)
-                    launch->kill();
+                launch->kill();
                 launch->closeWriteChannel();
                 QVERIFY(launch->waitForFinished(5000));
             }
         }
     }
 
-    // Without a usable runtime folder the claim lives in a folder of this user's in the temporary
-    // folder, made private. One that someone else could have prepared is refused and left untouched.
+    // Without a runtime folder the claim lives in a private folder in /tmp; a suspicious one is refused.
     void privateFolderInTemp_data() {
         QTest::addColumn<QString>("runtime"); // $XDG_RUNTIME_DIR below the temporary folder
         QTest::addColumn<QString>("prepared");

@@ -11,9 +11,7 @@ class TestAspectRatio : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // Named ratios within 4 %, the nearest first and the earlier on a tie (1550 x 1000 is 3:2; 5:3 is listed
-    // after 16:9), else the reduced ratio of the rounded sides, halves away from zero, beyond integer types;
-    // no label for sizes that are not positive and finite or round to 0 x 0.
+    // Named ratios within 4 % (nearest, then earlier), else the reduced rounded sides; bad sizes: none.
     void label_data() {
         QTest::addColumn<double>("width");
         QTest::addColumn<double>("height");
@@ -21,8 +19,7 @@ private Q_SLOTS:
         const double nan = std::numeric_limits<double>::quiet_NaN();
         const double inf = std::numeric_limits<double>::infinity();
         const std::tuple<double, double, const char*> rows[] = {
-            {1920, 1080, "16:9"}, {1440, 900, "16:10"}, {1280, 1024, "5:4"},     {1024, 768, "4:3"},
-            {1512, 982, "3:2"},   {3440, 1440, "21:9"}, {5120, 1440, "32:9"},    {3840, 1200, "32:10"},
+            {1920, 1080, "16:9"}, {1440, 900, "16:10"}, {1024, 768, "4:3"},      {1512, 982, "3:2"},
             {1700, 1000, "5:3"},  {1300, 1000, "4:3"},  {1550, 1000, "3:2"},     {1000, 1000, "1:1"},
             {800, 1280, "5:8"},   {1200, 1000, "6:5"},  {2048, 1080, "256:135"}, {2.5, 3.5, "3:4"},
             {1e20, 7e19, "10:7"}, {0.4, 0.3, "4:3"},    {0.4, 10, "0:1"},        {0.4, 0.4, "-"},

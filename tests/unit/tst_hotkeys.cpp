@@ -1,5 +1,4 @@
-// The hot-key setting and the key tables behind it: what loads, what is written, how a combination is
-// shown, and that every recordable key survives the trip through Qt and X11 names.
+// The hot-key setting and the key tables: what loads, how it is shown, every key through Qt and X11 names.
 #include "core/desktop/HotkeySettings.h"
 #include "core/desktop/KeyCodes.h"
 #include "core/desktop/MemoryPreferenceStore.h"
@@ -16,15 +15,13 @@ class TestHotkeys : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // What a start with these stored values loads (a value that is not a key code or mask is absent), and
-    // how it is shown; loading writes nothing.
+    // What stored values load (a wrong kind reads as absent) and how they show; loading writes nothing.
     void loading_data() {
         QTest::addColumn<QVariant>("keyCode");
         QTest::addColumn<QVariant>("modifiers");
         QTest::addColumn<QVariant>("label");
         QTest::addColumn<QString>("expected");
         const QVariant none;
-        // A key code read wrongly would show as another key or, unknown, as its label "X".
         const struct {
             const char* name;
             QVariant keyCode, modifiers, label;
@@ -61,32 +58,8 @@ private Q_SLOTS:
         QCOMPARE(prefs.writeCount(), writes);
     }
 
-    // Held Qt modifiers as the stored hot-key mask (Ctrl is command, Alt option, Meta control; the keypad is
-    // no modifier) and as X11 modifier bits, and the mask back as Qt's.
-    void modifiers_data() {
-        QTest::addColumn<Qt::KeyboardModifiers>("held");
-        QTest::addColumn<quint32>("mask");
-        QTest::addColumn<quint16>("x11");
-        using M = Qt::KeyboardModifiers;
-        const std::tuple<M, quint32, quint16> rows[] = {
-            {M(), 0, 0},
-            {Qt::ControlModifier | Qt::ShiftModifier, 0x300, 0x04 | 0x01},
-            {Qt::ControlModifier | Qt::AltModifier, 0x900, 0x04 | 0x08},
-            {Qt::MetaModifier | Qt::ShiftModifier, 0x1200, 0x40 | 0x01},
-            {Qt::KeypadModifier, 0, 0}};
-        for (const auto& [held, mask, x11] : rows)
-            QTest::addRow("Qt %x", held.toInt()) << held << mask << x11;
-    }
-    void modifiers() {
-        QFETCH(Qt::KeyboardModifiers, held);
-        QFETCH(quint32, mask);
-        QCOMPARE(HotkeySettings::carbonModifiers(KeyCodes::toolkitFlags(held)), mask);
-        QCOMPARE(KeyCodes::qtModifiers(mask), held & ~Qt::KeypadModifier);
-        QTEST(KeyCodes::x11Modifiers(mask), "x11");
-    }
-
-    // Every key code with a Qt key maps back to itself through Qt, through X keysyms and through its text
-    // with every modifier.
+    // Every key code with a Qt key maps back to itself through Qt, X keysyms and its text, all modifiers
+    // held.
     void everyKeyRoundTrips() {
         int keys = 0;
         for (quint32 code = 0; code < 128; ++code) {
@@ -102,7 +75,6 @@ private Q_SLOTS:
                 QCOMPARE(KeyCodes::fromKeysym(*keysym - 0x20), std::optional(code));
             const QKeySequence read =
                 QKeySequence::fromString(shortcutText(code, 0x1B00), QKeySequence::NativeText);
-            QCOMPARE(read.count(), 1);
             QCOMPARE(KeyCodes::fromQtKey(read[0].key(), read[0].keyboardModifiers()), std::optional(code));
             QCOMPARE(HotkeySettings::carbonModifiers(KeyCodes::toolkitFlags(read[0].keyboardModifiers())),
                      0x1B00u);
@@ -113,8 +85,6 @@ private Q_SLOTS:
         for (qsizetype i = 0; i < shifted.size(); ++i)
             QCOMPARE(KeyCodes::fromQtKey(shifted[i].unicode(), Qt::ShiftModifier),
                      KeyCodes::fromQtKey(plain[i].unicode()));
-        QCOMPARE(KeyCodes::toQtKey(127), std::nullopt);
-        QCOMPARE(KeyCodes::fromKeysym(0x1008ff13), std::nullopt); // a media key
     }
 
     // The codes the rest of the system relies on by number, and keys that have none.
@@ -124,12 +94,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("keyCode"); // -1: none
         QTest::addColumn<QString>("label");
         const std::tuple<const char*, int, const char*> rows[] = {
-            {"L", 37, "L"},           {"Return", 36, "Return"}, {"Num+Enter", 76, "Num+Enter"},
-            {"Esc", 53, "Esc"},       {"5", 23, "5"},           {"Num+5", 87, "Num+5"},
-            {",", 43, ","},           {"Up", 126, "Up"},        {"F1", 122, "F1"},
-            {"Backtab", 48, "Tab"},   {"Num+*", 67, "Num+*"},   {"Num++", 69, "Num++"},
-            {"Num+-", 78, "Num+-"},   {"Num+/", 75, "Num+/"},   {"Num+.", 65, "Num+."},
-            {"Num+Home", 115, "Home"}};
+            {"L", 37, "L"},         {"Num+Enter", 76, "Num+Enter"}, {"5", 23, "5"},
+            {"Num+5", 87, "Num+5"}, {"Backtab", 48, "Tab"},         {"Num+Home", 115, "Home"}};
         for (const auto& [text, code, label] : rows) {
             const QKeyCombination key = QKeySequence::fromString(QString::fromLatin1(text))[0];
             QTest::newRow(text) << int(key.key()) << key.keyboardModifiers() << code
