@@ -28,9 +28,8 @@ TestClients::~TestClients() {
         return;
     for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it)
         stop(it->get());
-    // X11: the server gives the next client the window ids of one that just quit, and mutter, still
-    // letting go of the old windows, may then drop the new one it has just managed. So the next test
-    // starts only once the window manager lists no window of ours.
+    // X11: window ids are reused at once, and mutter, still letting go of old windows, may drop a new
+    // one with a reused id: the next test starts once the window manager lists no window of ours.
     const QDeadlineTimer deadline(2000);
     while (!deadline.hasExpired()) {
         const QList<quint64> now = rootWindows(u"_NET_CLIENT_LIST"_s);

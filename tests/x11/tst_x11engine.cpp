@@ -1,6 +1,5 @@
-// The whole engine over the application's X11 backend, restarted from stored locks as at start-up, with
-// real clients: the placement choice answered with a real key, and what a long-running utility meets
-// (windows vanishing while placed amid monitor changes, the window manager and the server going away).
+// The whole engine over the X11 backend with real clients: the placement choice answered by a real key,
+// windows vanishing amid monitor changes, the window manager and the server going away.
 #include "app/AppContainer.h"
 #include "core/desktop/MemoryPreferenceStore.h"
 #include "core/desktop/QTimerScheduler.h"

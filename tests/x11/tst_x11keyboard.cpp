@@ -41,11 +41,9 @@ private Q_SLOTS:
         m_x.reset();
     }
 
-    // Registrations made in order (hot keys Ctrl+Alt+L "L", Ctrl+Shift+K "K" and Ctrl+Alt+1 "1"; the
-    // picker's Escape, 1 and 2 "tap", or "tap once" for a picker that goes with its first key, from inside
-    // its callback), some released again, then keys pressed: what fired, in order ("r<i>" for a hot key,
-    // "r<i>:<key code>" for the picker, "other" for the other program). A live hot key's combination is not
-    // free for others; once all are released, nothing of ours is grabbed.
+    // Registrations ("L", "K", "1": hot keys; "tap", "tap once": the picker's Escape, 1, 2), releases, then
+    // presses: what fired, in order ("r<i>", "r<i>:<key code>", "other"); live combinations are not free
+    // for others, and once all are released nothing of ours is grabbed.
     void registrations_data() {
         QTest::addColumn<QStringList>("registrations");
         // Another program holds Ctrl+Alt+L with Caps Lock first: one of the variants a registration needs.

@@ -122,9 +122,8 @@ private Q_SLOTS:
         }
     }
 
-    // The screen list and the corner that converts window frames change together, once for a burst: at no
-    // turn of the loop after the change do they disagree or show a step between, or a lock applied then
-    // would land off by the shift.
+    // The screen list and the frame-converting corner change together, announced once for a burst: no turn
+    // of the loop sees them disagree (a lock applied then would land off by the shift).
     void conversionMovesWithTheScreenList_data() {
         QTest::addColumn<QStringList>("change");
         QTest::addColumn<QStringList>("after");
@@ -167,9 +166,7 @@ private Q_SLOTS:
     }
 
     // Last: xfwm4 stops focusing new windows once an output's EDID has changed.
-    // The primary first, then the server's order; frames in AppKit space from the primary's bottom-left
-    // corner; identifiers from the EDID or the monitor name; modes from the monitor's outputs (none
-    // without one).
+    // Primary first, then server order; AppKit frames; identifiers from EDID or name; the outputs' modes.
     void layouts_data() {
         QTest::addColumn<QStringList>("monitors");
         QTest::addColumn<bool>("withEdid"); // Xvfb's output reports an EDID

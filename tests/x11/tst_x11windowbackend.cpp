@@ -48,9 +48,8 @@ private Q_SLOTS:
     }
     void cleanup() { m_access.reset(), m_backend.reset(), m_screens.reset(), m_x.reset(); }
 
-    // The verified move reports true where the window got there and false where the window manager would
-    // not have it; frames read match those measured (decorations in, client-side shadows out); the owner
-    // is known without _NET_WM_PID. A row's client size: the client must end at the size its hints allow.
+    // The verified move is true exactly where the window got there; frames read match those measured
+    // (decorations in, client-side shadows out); a row's client size is what the window's hints allow.
     void placement_data() {
         QTest::addColumn<QString>("kind"); // a program, or the test client's window kinds
         QTest::addColumn<QRectF>("target");
@@ -156,9 +155,8 @@ private Q_SLOTS:
         QVERIFY2(frames.size() <= 12, qPrintable(u"%1 frame changes"_s.arg(frames.size())));
     }
 
-    // A window that will not take its frame is not fought for: one that maximizes itself again is taken
-    // out of that state once per verified move; KWin's way out of quick tiling (maximize vertically,
-    // restore) is tried once in three attempts, only after a write changed nothing. Counted with xprop.
+    // A window that will not take its frame is not fought for: taken out of maximized once per verified
+    // move, and KWin's quick-tiling escape tried once, after a write changed nothing (counted with xprop).
     void refusingWindowsAreNotFoughtFor_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QRectF>("target");

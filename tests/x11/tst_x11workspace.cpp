@@ -49,9 +49,8 @@ private Q_SLOTS:
     }
     void cleanup() { m_x.reset(); }
 
-    // A process's first window is its launch, announced before observers hear of that window; windows
-    // shown together reach them in the order they were shown, later ones until they are let go of;
-    // swapping one window for another is no termination; the process ends with its last window.
+    // A first window is a launch, announced before that window; windows shown together come in the order
+    // shown; swapping windows is no termination; the process ends with its last window.
     void lifecycle() {
         X11Workspace workspace(*m_x);
         QStringList events;
