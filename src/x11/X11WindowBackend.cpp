@@ -197,21 +197,13 @@ std::optional<QRectF> X11WindowBackend::settledFrame(xcb_window_t window) const 
 }
 
 std::optional<QPointF> X11WindowBackend::position(WindowRef window) const {
-    if (!isValidWindow(window))
-        return std::nullopt;
-    const auto frame = settledFrame(static_cast<xcb_window_t>(window));
-    if (!frame)
-        return std::nullopt;
-    return frame->topLeft() - m_screens.primaryOrigin();
+    const auto frame = isValidWindow(window) ? settledFrame(xcb_window_t(window)) : std::nullopt;
+    return frame ? std::optional(frame->topLeft() - m_screens.primaryOrigin()) : std::nullopt;
 }
 
 std::optional<QSizeF> X11WindowBackend::size(WindowRef window) const {
-    if (!isValidWindow(window))
-        return std::nullopt;
-    const auto frame = settledFrame(static_cast<xcb_window_t>(window));
-    if (!frame)
-        return std::nullopt;
-    return frame->size();
+    const auto frame = isValidWindow(window) ? settledFrame(xcb_window_t(window)) : std::nullopt;
+    return frame ? std::optional(frame->size()) : std::nullopt;
 }
 
 void X11WindowBackend::setPosition(WindowRef window, QPointF position) {
