@@ -1,4 +1,4 @@
-# kestrune_add_test(<subject> LABEL <unit|ui|x11|e2e> SOURCES <files...> [LIBS <targets...>]
+# kestrune_add_test(<subject> LABEL <unit|ui|x11|e2e|kwin> SOURCES <files...> [LIBS <targets...>]
 #                   [WMS <window managers...>] [TIMEOUT <seconds>])
 #
 # One QtTest executable per subject, registered with CTest under its label so that
@@ -7,6 +7,7 @@
 #   ui    widgets on the offscreen platform
 #   x11   run inside a private X server with a window manager (tests/x11 harness)
 #   e2e   the built application driven like a user
+#   kwin  the built application on a private headless Plasma Wayland session (scripts/with-kwin-session)
 # x11 and e2e subjects run once per window manager in WMS (default: openbox), as tests named
 # <subject>@<wm> carrying the label wm-<wm> too, so `ctest -L wm-kwin` runs one window manager alone and
 # a failure names the window manager it happened under.
@@ -14,7 +15,7 @@ set(KESTRUNE_WINDOW_MANAGERS openbox metacity xfwm4 kwin mutter)
 
 function(kestrune_add_test subject)
   cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS;WMS" ${ARGN})
-  if(NOT T_LABEL MATCHES "^(unit|ui|x11|e2e)$")
+  if(NOT T_LABEL MATCHES "^(unit|ui|x11|e2e|kwin)$")
     message(FATAL_ERROR "kestrune_add_test(${subject}): unknown label '${T_LABEL}'")
   endif()
   if(NOT T_TIMEOUT)
@@ -36,7 +37,11 @@ function(kestrune_add_test subject)
     if(T_WMS)
       message(FATAL_ERROR "kestrune_add_test(${subject}): WMS only applies to x11 and e2e tests")
     endif()
-    add_test(NAME ${subject} COMMAND $<TARGET_FILE:${target}>)
+    set(command $<TARGET_FILE:${target}>)
+    if(T_LABEL STREQUAL "kwin")
+      set(command ${PROJECT_SOURCE_DIR}/scripts/with-kwin-session ${command})
+    endif()
+    add_test(NAME ${subject} COMMAND ${command})
     set_tests_properties(${subject} PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT}
                          ENVIRONMENT "${env}")
     return()
