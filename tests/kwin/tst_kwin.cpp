@@ -1,0 +1,429 @@
+// build/kestrune on a private headless Plasma Wayland session: locked windows open at their frame with no
+// other frame first, the panel and the picker answer their keys, and either side may restart.
+#include "core/desktop/DisplayIdentity.h"
+#include "core/model/LockStore.h"
+
+#include "TestFiles.h"
+#include "TestLocks.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <linux/input-event-codes.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kwinService = u"org.kde.KWin"_s;
+const QString probeService = u"org.kestrune.KWinProbe"_s;
+// How long a window that opened in place is watched for a late frame.
+constexpr int settleMs = 600;
+
+struct App {
+    QString program;
+    QStringList arguments;
+    QString windowClass; // KWin's resourceClass
+    QString bundleID;
+};
+const QString flowerID = u"org.freedesktop.weston.flower"_s, qtClientID = u"org.kestrune.TestClient"_s;
+const App flower{u"weston-flower"_s, {}, flowerID, flowerID};
+const App qtClient{QStringLiteral(KESTRUNE_WAYLANDCLIENT), {qtClientID}, qtClientID, qtClientID};
+const App xlogo{u"xlogo"_s, {}, u"xlogo"_s, u"XLogo"_s};
+
+struct Output {
+    QString id;
+    QRectF geometry;
+};
+
+QDBusMessage call(const QString& service, const QString& path, const QString& interface,
+                  const QString& method, const QVariantList& arguments = {}) {
+    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
+    message.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(message, QDBus::Block, 5000);
+}
+
+QDBusMessage scripting(const QString& method, const QVariantList& arguments) {
+    return call(kwinService, u"/Scripting"_s, u"org.kde.kwin.Scripting"_s, method, arguments);
+}
+
+// The ids of the scripts KWin runs: it makes an object /<id> for each.
+QList<int> loadedScripts() {
+    const QString xml = call(kwinService, u"/"_s, u"org.freedesktop.DBus.Introspectable"_s, u"Introspect"_s)
+                            .arguments()
+                            .value(0)
+                            .toString();
+    QList<int> ids;
+    for (const auto& match : QRegularExpression(uR"re(<node name="(\d+)"/>)re"_s).globalMatch(xml))
+        ids << match.captured(1).toInt();
+    return ids;
+}
+
+// The outer frame of a window as KWin itself reports it; empty when KWin has no such window.
+QRectF kwinFrame(const QString& windowID) {
+    const auto info = qdbus_cast<QVariantMap>(
+        call(kwinService, u"/KWin"_s, u"org.kde.KWin"_s, u"getWindowInfo"_s, {windowID})
+            .arguments()
+            .value(0));
+    return {info.value(u"x"_s).toDouble(), info.value(u"y"_s).toDouble(), info.value(u"width"_s).toDouble(),
+            info.value(u"height"_s).toDouble()};
+}
+
+bool invokeShortcut(const QString& action) {
+    return call(u"org.kde.kglobalaccel"_s, u"/component/kestrune"_s, u"org.kde.kglobalaccel.Component"_s,
+                u"invokeShortcut"_s, {action})
+               .type() == QDBusMessage::ReplyMessage;
+}
+
+// Presses keys (Linux input key codes, "+" holds them together) through KWin's fake input.
+bool type(const QStringList& keys) {
+    return QProcess::execute(QStringLiteral(KESTRUNE_FAKEKEYS), keys) == 0;
+}
+
+QString text(const QList<QRectF>& frames) {
+    QStringList parts;
+    for (const QRectF& f : frames)
+        parts << u"%1,%2 %3x%4"_s.arg(f.x()).arg(f.y()).arg(f.width()).arg(f.height());
+    return parts.join(u", "_s);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(App)
+
+// What the scripts in KWin report: every window KWin adds, each frame it gives it, activations and ends.
+class Probe : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kestrune.KWinProbe")
+public:
+    struct Window {
+        QString id, windowClass, caption;
+        QList<QRectF> frames; // the frame when added, then every change
+        bool closed = false;
+    };
+    QList<Window> windows;
+    QString active;
+    QStringList ran; // scripts that have run to their end, by name
+
+    // The newest window of a class or caption that is still open, from index `from` on; -1 when none.
+    qsizetype find(const QString& classOrCaption, qsizetype from = 0) const {
+        for (qsizetype i = windows.size() - 1; i >= from; --i) {
+            const Window& w = windows.at(i);
+            if (!w.closed && (w.caption == classOrCaption ||
+                              w.windowClass.compare(classOrCaption, Qt::CaseInsensitive) == 0))
+                return i;
+        }
+        return -1;
+    }
+
+public Q_SLOTS:
+    Q_SCRIPTABLE void report(const QString& event, const QString& id, const QString& windowClass,
+                             const QString& caption, const QString& frame) {
+        if (event == u"ran") {
+            ran << id;
+            return;
+        }
+        auto window =
+            std::find_if(windows.begin(), windows.end(), [&](const Window& w) { return w.id == id; });
+        if (window == windows.end())
+            window = windows.insert(windows.end(), Window{id, windowClass, caption, {}});
+        const QStringList f = frame.split(u',');
+        if (event == u"added" || event == u"frame")
+            window->frames << QRectF(f.value(0).toDouble(), f.value(1).toDouble(), f.value(2).toDouble(),
+                                     f.value(3).toDouble());
+        else if (event == u"closed")
+            window->closed = true;
+        else if (event == u"activated")
+            active = id;
+    }
+};
+
+class TestKWin : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_home;
+    Probe m_probe;
+    QList<Output> m_outputs;
+    std::unique_ptr<QProcess> m_kestrune;
+    std::vector<std::unique_ptr<QProcess>> m_clients;
+
+    QString preferencesPath() const { return m_home.filePath(u"config/kestrune/preferences.json"_s); }
+    void writeRules(const QList<LockRule>& rules) {
+        const QJsonObject preferences{
+            {LockStore::rulesKey,
+             QJsonObject{{u"data"_s, QString::fromLatin1(encodeRules(rules)->toBase64())}}}};
+        writeFile(preferencesPath(), QJsonDocument(preferences).toJson());
+    }
+    QList<LockRule> storedRules() const {
+        const QString data = QJsonDocument::fromJson(readFile(preferencesPath()))
+                                 .object()
+                                 .value(LockStore::rulesKey)
+                                 .toObject()
+                                 .value(u"data"_s)
+                                 .toString();
+        return decodeRules(QByteArray::fromBase64(data.toLatin1())).value_or(QList<LockRule>());
+    }
+
+    // Loads a script into KWin under name, replacing one of that name, and waits until it has run.
+    bool runScript(const QString& name, const QString& source) {
+        const QString path = m_home.filePath(name + u".js"_s);
+        const QString ran = u"\ncallDBus('%1', '/', '%1', 'report', 'ran', '%2', '', '', '');\n"_s;
+        writeFile(path, (source + ran.arg(probeService, name)).toUtf8());
+        m_probe.ran.removeAll(name);
+        scripting(u"unloadScript"_s, {name});
+        scripting(u"loadScript"_s, {path, name});
+        scripting(u"start"_s, {});
+        return QTest::qWaitFor([&] { return m_probe.ran.contains(name); }, 5000);
+    }
+    bool loadProbe() {
+        return runScript(u"kestrune-probe"_s, QString::fromUtf8(readFile(QStringLiteral(KESTRUNE_PROBE))));
+    }
+
+    // Gives a window a frame and the focus, as the user would by hand.
+    bool moveAndActivate(qsizetype window, const QRectF& f) {
+        const bool ran = runScript(
+            u"kestrune-move"_s,
+            u"workspace.clientList().forEach(function (c) { if (String(c.internalId) == \"%1\") "
+            "{ c.frameGeometry = {x: %2, y: %3, width: %4, height: %5}; workspace.activeClient = c; } });"_s
+                .arg(m_probe.windows.at(window).id)
+                .arg(f.x())
+                .arg(f.y())
+                .arg(f.width())
+                .arg(f.height()));
+        scripting(u"unloadScript"_s, {u"kestrune-move"_s});
+        return ran && QTest::qWaitFor([&] { return kwinFrame(m_probe.windows.at(window).id) == f; }, 5000);
+    }
+
+    // Starts build/kestrune and waits until it has its service on the bus and its script in KWin.
+    bool startKestrune() {
+        m_kestrune = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"XDG_CONFIG_HOME"_s, m_home.filePath(u"config"_s));
+        env.remove(u"QT_QPA_PLATFORM"_s);
+        m_kestrune->setProcessEnvironment(env);
+        m_kestrune->setProcessChannelMode(QProcess::ForwardedChannels);
+        m_kestrune->start(QStringLiteral(KESTRUNE_BINARY), {});
+        const auto bus = QDBusConnection::sessionBus().interface();
+        const bool ready = QTest::qWaitFor(
+            [&] {
+                const QStringList names = bus->registeredServiceNames();
+                return loadedScripts().size() >= 2 &&
+                       std::any_of(names.begin(), names.end(), [&](const QString& name) {
+                           return !name.startsWith(u':') && bus->servicePid(name) == m_kestrune->processId();
+                       });
+            },
+            10000);
+        if (!ready)
+            qWarning("Kestrune had no service on the bus or no script in KWin within 10 s");
+        return ready;
+    }
+    void stopKestrune() {
+        if (!m_kestrune)
+            return;
+        m_kestrune->terminate();
+        if (!m_kestrune->waitForFinished(5000))
+            m_kestrune->kill();
+        m_kestrune->waitForFinished(3000);
+    }
+
+    // Starts an app and waits for KWin to add its window; the probe's index of it, -1 when none came.
+    qsizetype launch(const App& app) {
+        const qsizetype from = m_probe.windows.size();
+        auto process = std::make_unique<QProcess>();
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(app.program, app.arguments);
+        qsizetype window = -1;
+        (void)QTest::qWaitFor([&] { return (window = m_probe.find(app.windowClass, from)) >= 0; }, 10000);
+        m_clients.push_back(std::move(process));
+        return window;
+    }
+    void closeClients() {
+        for (const auto& process : m_clients) {
+            process->terminate();
+            if (!process->waitForFinished(3000))
+                process->kill();
+        }
+        m_clients.clear();
+    }
+
+    // Launches app several times: each window is first shown at the locked frame, and no other follows.
+    void expectOpensAt(const App& app, const QRectF& locked, int launches) {
+        for (int i = 0; i < launches; ++i) {
+            const qsizetype window = launch(app);
+            QVERIFY2(window >= 0,
+                     qPrintable(u"KWin added no window of %1 within 10 s"_s.arg(app.windowClass)));
+            QTest::qWait(settleMs);
+            QCOMPARE(text(m_probe.windows.at(window).frames), text({locked})); // every frame KWin showed
+            QCOMPARE(kwinFrame(m_probe.windows.at(window).id), locked);
+            closeClients();
+        }
+    }
+
+    // Opens the panel with its global shortcut and waits until it has the focus; its index, -1 when not.
+    qsizetype openPanel() {
+        qsizetype panel = -1;
+        if (invokeShortcut(u"panel"_s))
+            (void)QTest::qWaitFor(
+                [&] {
+                    return (panel = m_probe.find(u"Kestrune"_s)) >= 0 &&
+                           m_probe.active == m_probe.windows.at(panel).id;
+                },
+                5000);
+        return panel >= 0 && m_probe.active == m_probe.windows.at(panel).id ? panel : -1;
+    }
+    bool panelClosed() const { return m_probe.find(u"Kestrune"_s) < 0; }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(QDBusConnection::sessionBus().registerService(probeService));
+        QVERIFY(QDBusConnection::sessionBus().registerObject(u"/"_s, &m_probe,
+                                                             QDBusConnection::ExportScriptableSlots));
+        // The outputs as a Qt Wayland client names and places them, as Kestrune sees them.
+        QProcess screens;
+        screens.start(QStringLiteral(KESTRUNE_WAYLANDCLIENT), {u"--screens"_s});
+        QVERIFY(screens.waitForFinished(10000));
+        for (const QString& line :
+             QString::fromUtf8(screens.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts)) {
+            const QStringList f = line.split(u' ');
+            m_outputs << Output{DisplayIdentity::identifier(DisplayIdentity::monitorIdentityName(f.value(0))),
+                                QRectF(f.value(1).toDouble(), f.value(2).toDouble(), f.value(3).toDouble(),
+                                       f.value(4).toDouble())};
+        }
+        QCOMPARE(m_outputs.size(), 2);
+        QVERIFY(loadProbe());
+    }
+    void init() {
+        QDir(m_home.filePath(u"config"_s)).removeRecursively();
+        m_probe.windows.clear();
+    }
+    void cleanup() {
+        closeClients();
+        stopKestrune();
+        m_kestrune.reset();
+    }
+
+    void opensInPlace_data() {
+        QTest::addColumn<App>("app");
+        QTest::addColumn<QRectF>("frame");
+        QTest::newRow("weston-flower (Wayland)") << flower << QRectF(2300, 180, 200, 200);
+        QTest::newRow("Qt client (Wayland)") << qtClient << QRectF(2200, 140, 520, 380);
+        QTest::newRow("xlogo (Xwayland)") << xlogo << QRectF(2410, 260, 360, 280);
+    }
+    // A locked app opens at its frame on the second output each time: no other frame before it, none after.
+    void opensInPlace() {
+        QFETCH(App, app);
+        QFETCH(QRectF, frame);
+        writeRules({testLock(app.bundleID, frame, m_outputs.at(1).id)});
+        QVERIFY(startKestrune());
+        expectOpensAt(app, frame, 3);
+    }
+
+    // The panel, opened by its global shortcut, locks the focused app with Return and re-aligns it with R;
+    // from then on the app opens at the captured frame.
+    void panelLocksAndRealigns() {
+        QVERIFY(startKestrune());
+        const qsizetype window = launch(qtClient);
+        QVERIFY(window >= 0);
+        const QRectF frame(m_outputs.at(1).geometry.x() + 240, 160, 500, 360);
+        QVERIFY(moveAndActivate(window, frame));
+        QVERIFY2(openPanel() >= 0, "the panel did not open and take the focus");
+        QVERIFY(type({QString::number(KEY_ENTER)}));
+        QTRY_COMPARE_WITH_TIMEOUT(storedRules().size(), 1, 5000);
+        const LockRule rule = storedRules().value(0);
+        QCOMPARE(rule.bundleID, qtClient.bundleID);
+        QCOMPARE(frameOf(rule), frame);
+        QCOMPARE(rule.requiredDisplayID, m_outputs.at(1).id);
+        QVERIFY(type({QString::number(KEY_ESC)}));
+        QTRY_VERIFY_WITH_TIMEOUT(panelClosed(), 5000);
+
+        QVERIFY(moveAndActivate(window, frame.translated(-400, 200)));
+        QVERIFY2(openPanel() >= 0, "the panel did not open again");
+        QVERIFY(type({QString::number(KEY_R)}));
+        QTRY_COMPARE_WITH_TIMEOUT(kwinFrame(m_probe.windows.at(window).id), frame, 5000);
+        QVERIFY(type({QString::number(KEY_ESC)}));
+        closeClients();
+        expectOpensAt(qtClient, frame, 1);
+    }
+
+    void pickerChoosesByDigit_data() {
+        QTest::addColumn<int>("digit");
+        QTest::newRow("1") << 1;
+        QTest::newRow("2") << 2;
+    }
+    // With a lock on each output the picker shows a numbered overlay on each; a digit takes that output's
+    // lock.
+    void pickerChoosesByDigit() {
+        QFETCH(int, digit);
+        const QRectF left(300, 200, 400, 300), right(m_outputs.at(1).geometry.x() + 500, 250, 420, 320);
+        writeRules({testLock(xlogo.bundleID, left, m_outputs.at(0).id),
+                    testLock(xlogo.bundleID, right, m_outputs.at(1).id)});
+        QVERIFY(startKestrune());
+        const qsizetype window = launch(xlogo);
+        QVERIFY(window >= 0);
+        const auto overlay = [&](int n) { return m_probe.find(u"Kestrune placement %1"_s.arg(n)); };
+        QTRY_VERIFY_WITH_TIMEOUT(overlay(1) >= 0 && overlay(2) >= 0, 5000);
+        const auto onLeft = [&](int n) {
+            return m_outputs.at(0).geometry.contains(m_probe.windows.at(overlay(n)).frames.last().center());
+        };
+        QVERIFY2(onLeft(1) != onLeft(2), "both overlays are on one output");
+        QVERIFY(invokeShortcut(u"picker-%1"_s.arg(digit)));
+        QTRY_COMPARE_WITH_TIMEOUT(kwinFrame(m_probe.windows.at(window).id), onLeft(digit) ? left : right,
+                                  5000);
+        QTRY_VERIFY_WITH_TIMEOUT(overlay(1) < 0 && overlay(2) < 0, 5000);
+    }
+
+    void kestruneRestarted_data() {
+        QTest::addColumn<bool>("killed");
+        QTest::newRow("quit") << false;
+        QTest::newRow("killed") << true;
+    }
+    // Kestrune quit (its script leaves KWin with it) or killed, then started again: locks hold from the first
+    // frame.
+    void kestruneRestarted() {
+        QFETCH(bool, killed);
+        const QRectF frame(2300, 180, 200, 200);
+        writeRules({testLock(flower.bundleID, frame, m_outputs.at(1).id)});
+        QVERIFY(startKestrune());
+        if (killed)
+            m_kestrune->kill();
+        else
+            m_kestrune->terminate();
+        QVERIFY(m_kestrune->waitForFinished(5000));
+        if (!killed)
+            QTRY_VERIFY2_WITH_TIMEOUT(loadedScripts().size() == 1, "Kestrune's script outlived it",
+                                      5000); // the probe
+        QVERIFY(startKestrune());
+        expectOpensAt(flower, frame, 2);
+    }
+
+    // KWin replaced while Kestrune runs, as Plasma restarts it: Kestrune carries on in the new KWin.
+    void kwinRestarted() {
+        const QRectF frame(2410, 260, 360, 280);
+        writeRules({testLock(xlogo.bundleID, frame, m_outputs.at(1).id)});
+        QVERIFY(startKestrune());
+        const QString before = QDBusConnection::sessionBus().interface()->serviceOwner(kwinService);
+        call(kwinService, u"/KWin"_s, u"org.kde.KWin"_s, u"replace"_s);
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         const QString owner =
+                             QDBusConnection::sessionBus().interface()->serviceOwner(kwinService);
+                         return !owner.isEmpty() && owner != before && !loadedScripts().isEmpty();
+                     },
+                     30000),
+                 "no script of Kestrune's in the new KWin within 30 s");
+        QCOMPARE(m_kestrune->state(), QProcess::Running);
+        QVERIFY(loadProbe());
+        expectOpensAt(xlogo, frame, 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestKWin)
+#include "tst_kwin.moc"
