@@ -21,14 +21,18 @@ std::atomic_bool lostServerReported = false;
 QtMessageHandler defaultMessageHandler = nullptr;
 
 // Said once, whichever notices first: our connection or Qt's own, which then ends the process itself.
-void reportLostServer() {
+void reportLostServer(const char* server = "the X server") {
     if (!lostServerReported.exchange(true))
-        std::fputs("Kestrune: the connection to the X server was lost.\n", stderr);
+        std::fprintf(stderr, "Kestrune: the connection to %s was lost.\n", server);
 }
 
 void messageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (message.startsWith(QLatin1String("The X11 connection broke"))) {
         reportLostServer();
+        return;
+    }
+    if (message.startsWith(QLatin1String("The Wayland connection broke"))) {
+        reportLostServer("the Wayland compositor");
         return;
     }
     defaultMessageHandler(type, context, message);
@@ -39,7 +43,7 @@ void messageHandler(QtMsgType type, const QMessageLogContext& context, const QSt
 int KestruneApp::run(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        std::fputs("Kestrune needs a graphical session (X11): no display was found.\n", stderr);
+        std::fputs("Kestrune needs a graphical session (X11 or Plasma): no display was found.\n", stderr);
         return 1;
     }
     // Window frames, screens and panels are all measured in the window system's pixels.

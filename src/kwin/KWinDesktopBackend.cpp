@@ -1,0 +1,161 @@
+#include "kwin/KWinDesktopBackend.h"
+
+#include "core/platform/TrustSource.h"
+#include "kwin/KWinScript.h"
+#include "kwin/KWinShortcuts.h"
+#include "kwin/KWinWindowBackend.h"
+#include "kwin/KWinWorkspace.h"
+#include "null/QtScreenSource.h"
+#include "x11/X11Connection.h"
+#include "x11/X11KeyGrabs.h"
+#include "x11/X11Keyboard.h"
+
+#include <QDBusConnectionInterface>
+#include <QGuiApplication>
+#include <QJsonArray>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Trusted while the script is loaded and answering; asking loads it again.
+class ScriptTrust final : public TrustSource {
+public:
+    explicit ScriptTrust(KWinScript& script)
+        : m_script(script) {}
+    bool isTrusted() const override { return m_script.isAnswering(); }
+    bool requestTrust() override { return m_script.revive(); }
+
+private:
+    KWinScript& m_script;
+};
+
+QJsonObject toJson(const QRectF& frame) {
+    const QRect r = frame.toAlignedRect();
+    return {{u"x"_s, r.x()}, {u"y"_s, r.y()}, {u"width"_s, r.width()}, {u"height"_s, r.height()}};
+}
+
+} // namespace
+
+struct KWinDesktopBackend::Parts {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    KWinScript script{bus};
+    // Xwayland (or the X server of a Plasma X11 session), for the identity of X clients.
+    std::unique_ptr<X11Connection> xwayland =
+        qEnvironmentVariableIsEmpty("DISPLAY") ? nullptr : X11Connection::open();
+    KWinWorkspace workspace{script, xwayland.get()};
+    QtScreenSource screens{[this] { return workspace.cursor(); }};
+    KWinWindowBackend windows{workspace, script, [] { return QtScreenSource::primaryOrigin(); }};
+    ScriptTrust trust{script};
+    // Keys: on X11 the X server's key grabs, which tell when another program holds a combination; on
+    // Wayland only the compositor sees keys meant for other windows, through its shortcut service.
+    std::unique_ptr<X11KeyGrabs> keyGrabs = xwayland && QGuiApplication::platformName() == u"xcb"_s
+                                                ? std::make_unique<X11KeyGrabs>(*xwayland)
+                                                : nullptr;
+    std::unique_ptr<KWinShortcuts> shortcuts = keyGrabs ? nullptr : std::make_unique<KWinShortcuts>(bus);
+    std::unique_ptr<X11HotKeyService> x11HotKeys =
+        keyGrabs ? std::make_unique<X11HotKeyService>(*keyGrabs) : nullptr;
+    std::unique_ptr<X11PlacementKeyTapFactory> x11KeyTaps =
+        keyGrabs ? std::make_unique<X11PlacementKeyTapFactory>(*keyGrabs) : nullptr;
+};
+
+bool KWinDesktopBackend::isAvailable() {
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    return bus.isConnected() && bus.interface() &&
+           bus.interface()->isServiceRegistered(u"org.kde.KWin"_s).value();
+}
+
+std::unique_ptr<KWinDesktopBackend> KWinDesktopBackend::open() {
+    if (!isAvailable())
+        return nullptr;
+    auto backend = std::unique_ptr<KWinDesktopBackend>(new KWinDesktopBackend());
+    if (!backend->m_parts->script.start())
+        return nullptr;
+    return backend;
+}
+
+KWinDesktopBackend::KWinDesktopBackend()
+    : m_parts(std::make_unique<Parts>()) {
+    KWinScript& script = m_parts->script;
+    // A script loaded afresh knows nothing yet: where locked windows and Kestrune's own go.
+    connect(&script, &KWinScript::reloaded, this, [this] {
+        sendPlacements();
+        for (const QJsonObject& command : std::as_const(m_ownWindows))
+            m_parts->script.send(command);
+    });
+}
+
+KWinDesktopBackend::~KWinDesktopBackend() = default;
+
+QString KWinDesktopBackend::name() const {
+    return u"KWin"_s;
+}
+Workspace& KWinDesktopBackend::workspace() {
+    return m_parts->workspace;
+}
+WindowBackend& KWinDesktopBackend::windows() {
+    return m_parts->windows;
+}
+ScreenSource& KWinDesktopBackend::screens() {
+    return m_parts->screens;
+}
+TrustSource& KWinDesktopBackend::trust() {
+    return m_parts->trust;
+}
+GlobalHotKeyService& KWinDesktopBackend::hotKeys() {
+    if (m_parts->x11HotKeys)
+        return *m_parts->x11HotKeys;
+    return *m_parts->shortcuts;
+}
+PlacementKeyTapFactory& KWinDesktopBackend::keyTaps() {
+    if (m_parts->x11KeyTaps)
+        return *m_parts->x11KeyTaps;
+    return *m_parts->shortcuts;
+}
+QRectF KWinDesktopBackend::globalFrame(const QRectF& appKitFrame) {
+    return QtScreenSource::globalFrame(appKitFrame);
+}
+
+// KWin on Wayland always composites; on X11 it says whether its compositor is on.
+bool KWinDesktopBackend::isCompositing() {
+    if (QGuiApplication::platformName().startsWith(u"wayland"_s))
+        return true;
+    QDBusMessage call = QDBusMessage::createMethodCall(u"org.kde.KWin"_s, u"/Compositor"_s,
+                                                       u"org.freedesktop.DBus.Properties"_s, u"Get"_s);
+    call << u"org.kde.kwin.Compositing"_s << u"active"_s;
+    const QDBusMessage reply = m_parts->bus.call(call, QDBus::Block, 1000);
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+           reply.arguments().constFirst().value<QDBusVariant>().variant().toBool();
+}
+
+void KWinDesktopBackend::setPlacements(const QList<WindowPlacement>& placements) {
+    if (placements == m_placements)
+        return;
+    m_placements = placements;
+    sendPlacements();
+}
+
+void KWinDesktopBackend::sendPlacements() {
+    // The script matches a window's class without regard to case: KWin lower-cases X clients' classes.
+    const QPointF origin = QtScreenSource::primaryOrigin();
+    QJsonObject table;
+    for (const WindowPlacement& placement : std::as_const(m_placements)) {
+        QJsonArray frames;
+        for (const QRectF& frame : placement.frames)
+            frames.append(toJson(frame.translated(origin)));
+        const QString key = placement.bundleID.toLower();
+        if (!table.contains(key))
+            table.insert(key, frames);
+    }
+    m_parts->script.send({{u"op"_s, u"placements"_s}, {u"placements"_s, table}});
+}
+
+void KWinDesktopBackend::placeOwnWindow(const QString& title, const QRect& frame, bool activate) {
+    const QJsonObject command{{u"op"_s, u"own"_s},
+                              {u"caption"_s, title},
+                              {u"frame"_s, toJson(frame)},
+                              {u"above"_s, true},
+                              {u"activate"_s, activate}};
+    m_ownWindows.insert(title, command);
+    m_parts->script.send(command);
+}

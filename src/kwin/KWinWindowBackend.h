@@ -1,0 +1,41 @@
+#pragma once
+
+#include "core/platform/WindowBackend.h"
+
+#include <QHash>
+#include <QRectF>
+
+#include <functional>
+
+class KWinScript;
+class KWinWorkspace;
+
+// Other applications' windows on a KWin desktop. Writes go to the script, which sets the frame in one
+// step; reads ask KWin itself, so a read right after a write sees what KWin made of it. Frames are
+// outer frames shifted so that the primary screen's top-left corner is the origin.
+class KWinWindowBackend final : public WindowBackend {
+public:
+    KWinWindowBackend(KWinWorkspace& workspace, KWinScript& script, std::function<QPointF()> primaryOrigin);
+
+    std::optional<WindowRef> mainWindow(Pid pid) const override;
+    std::optional<QList<WindowRef>> windows(Pid pid) const override;
+    std::optional<QString> subrole(WindowRef window) const override;
+    std::optional<QPointF> position(WindowRef window) const override;
+    std::optional<QSizeF> size(WindowRef window) const override;
+    void setPosition(WindowRef window, QPointF position) override;
+    void setSize(WindowRef window, QSizeF size) override;
+    void setFrame(WindowRef window, std::optional<QPointF> position, std::optional<QSizeF> size) override;
+    QSizeF nearestAcceptableSize(WindowRef window, QSizeF requested) const override;
+    Pid pid(WindowRef window) const override;
+
+private:
+    // The frame as KWin has it now, global coordinates; read once per turn of the event loop and again
+    // after every write.
+    std::optional<QRectF> frame(WindowRef window) const;
+
+    KWinWorkspace& m_workspace;
+    KWinScript& m_script;
+    std::function<QPointF()> m_primaryOrigin;
+    mutable QHash<WindowRef, QRectF> m_read;
+    mutable bool m_isForgetScheduled = false;
+};

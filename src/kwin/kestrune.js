@@ -1,0 +1,196 @@
+// Kestrune's part inside KWin. It reports windows to Kestrune over D-Bus and carries out what Kestrune
+// asks: frames, activation, the frames of locked applications' new windows and the places of Kestrune's
+// own panels. Kestrune's commands arrive as answers to calls this script keeps waiting on it ("polls"),
+// several at a time, so that a command never waits for a poll to be made.
+"use strict";
+
+const service = "org.kestrune.Kestrune";
+const path = "/KWin";
+const iface = "org.kestrune.KWin";
+const pollCount = 8;
+
+// Lower-case application identity -> the frames its next windows get: the first for a window shown
+// while none of the application's is open, the next ones for later windows (cascaded).
+let placements = {};
+// Kestrune's own windows by title: {frame, activate, above}.
+let own = {};
+let ownPid = -1;
+
+function rect(g) {
+    return {x: Math.round(g.x), y: Math.round(g.y), width: Math.round(g.width), height: Math.round(g.height)};
+}
+
+function identity(c) {
+    return String(c.resourceClass).toLowerCase();
+}
+
+function kind(c) {
+    if (c.normalWindow)
+        return "normal";
+    return c.dialog ? "dialog" : "other";
+}
+
+function describe(c) {
+    return {
+        id: String(c.internalId),
+        xid: c.windowId || 0,
+        resourceClass: String(c.resourceClass),
+        pid: c.pid,
+        caption: String(c.caption),
+        kind: kind(c),
+        transient: !!c.transient,
+        skipTaskbar: !!c.skipTaskbar,
+        frame: rect(c.frameGeometry),
+        minSize: {width: c.minSize.width, height: c.minSize.height},
+        maxSize: {width: c.maxSize.width, height: c.maxSize.height},
+    };
+}
+
+function isReported(c) {
+    return c.managed && !c.deleted && (c.normalWindow || c.dialog || c.utility);
+}
+
+function report(event) {
+    const cursor = workspace.cursorPos;
+    event.cursor = {x: cursor.x, y: cursor.y};
+    const active = workspace.activeClient;
+    event.active = active ? String(active.internalId) : "";
+    callDBus(service, path, iface, "Report", JSON.stringify(event));
+}
+
+function findWindow(id) {
+    const list = workspace.clientList();
+    for (let i = 0; i < list.length; ++i) {
+        if (String(list[i].internalId) === id)
+            return list[i];
+    }
+    return null;
+}
+
+function applyOwn(c, place) {
+    c.skipTaskbar = true;
+    c.skipPager = true;
+    c.skipSwitcher = true;
+    c.keepAbove = !!place.above;
+    c.onAllDesktops = true;
+    c.frameGeometry = place.frame;
+    if (place.activate)
+        workspace.activeClient = c;
+}
+
+// Gives a new window its frame before it is first shown.
+function placeOnArrival(c) {
+    if (c.pid === ownPid) {
+        const place = own[String(c.caption)];
+        if (place)
+            applyOwn(c, place);
+        return;
+    }
+    if (!c.normalWindow || c.transient)
+        return;
+    const frames = placements[identity(c)];
+    if (!frames)
+        return;
+    const list = workspace.clientList();
+    let open = 0;
+    for (let i = 0; i < list.length; ++i) {
+        if (list[i] !== c && list[i].normalWindow && !list[i].transient && identity(list[i]) === identity(c))
+            ++open;
+    }
+    if (open < frames.length)
+        c.frameGeometry = frames[open];
+}
+
+function follow(c) {
+    c.frameGeometryChanged.connect(function () {
+        if (isReported(c))
+            report({type: "frame", id: String(c.internalId), frame: rect(c.frameGeometry)});
+    });
+    c.captionChanged.connect(function () {
+        if (isReported(c))
+            report({type: "caption", id: String(c.internalId), caption: String(c.caption)});
+    });
+}
+
+function carryOut(command) {
+    switch (command.op) {
+    case "session":
+        ownPid = command.pid;
+        placements = {};
+        own = {};
+        break;
+    case "placements":
+        placements = command.placements;
+        break;
+    case "own": {
+        own[command.caption] = command;
+        const list = workspace.clientList();
+        for (let i = 0; i < list.length; ++i) {
+            if (list[i].pid === ownPid && String(list[i].caption) === command.caption)
+                applyOwn(list[i], command);
+        }
+        break;
+    }
+    case "frame": {
+        const c = findWindow(command.id);
+        if (c)
+            c.frameGeometry = command.frame;
+        break;
+    }
+    case "activate": {
+        const c = findWindow(command.id);
+        if (c)
+            workspace.activeClient = c;
+        break;
+    }
+    case "hello":
+        hello();
+        break;
+    }
+}
+
+// Waits on Kestrune for commands; answered at once when there are some, else empty after a while. A poll
+// that fails (Kestrune gone) is not made again: Kestrune loads this script afresh when it starts.
+function poll() {
+    callDBus(service, path, iface, "Next", function (answer) {
+        let commands = [];
+        try {
+            commands = JSON.parse(answer);
+        } catch (e) {
+            commands = [];
+        }
+        for (let i = 0; i < commands.length; ++i)
+            carryOut(commands[i]);
+        poll();
+    });
+}
+
+function hello() {
+    const windows = [];
+    const list = workspace.clientList();
+    for (let i = 0; i < list.length; ++i) {
+        if (isReported(list[i]))
+            windows.push(describe(list[i]));
+    }
+    report({type: "hello", windows: windows});
+}
+
+workspace.clientAdded.connect(function (c) {
+    placeOnArrival(c);
+    follow(c);
+    if (isReported(c))
+        report({type: "added", window: describe(c)});
+});
+workspace.clientRemoved.connect(function (c) {
+    report({type: "removed", id: String(c.internalId)});
+});
+workspace.clientActivated.connect(function (c) {
+    report({type: "activated", id: c ? String(c.internalId) : ""});
+});
+
+const existing = workspace.clientList();
+for (let i = 0; i < existing.length; ++i)
+    follow(existing[i]);
+for (let i = 0; i < pollCount; ++i)
+    poll();
+hello();
