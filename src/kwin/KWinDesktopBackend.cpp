@@ -13,6 +13,7 @@
 #include <QDBusConnectionInterface>
 #include <QGuiApplication>
 #include <QJsonArray>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -37,6 +38,39 @@ QJsonObject toJson(const QRectF& frame) {
 
 } // namespace
 
+// The hot key on Wayland: the panel opens at the pointer, which only KWin knows, so its press waits for
+// the script to tell where the pointer is (briefly: a script that does not answer does not hold it up).
+class KWinDesktopBackend::FreshPointerHotKeys final : public GlobalHotKeyService {
+public:
+    FreshPointerHotKeys(KWinShortcuts& shortcuts, KWinScript& script)
+        : m_shortcuts(shortcuts)
+        , m_script(script) {}
+
+    std::unique_ptr<GlobalHotKey> registerHotKey(quint32 keyCode, quint32 modifierMask,
+                                                 std::function<void()> onPress) override {
+        return m_shortcuts.registerHotKey(keyCode, modifierMask, [this, onPress] {
+            auto pending = std::make_shared<std::function<void()>>(onPress);
+            auto* wait = new QObject(&m_script);
+            const auto run = [pending, wait] {
+                if (const auto press = std::exchange(*pending, {}))
+                    press();
+                wait->deleteLater();
+            };
+            QObject::connect(&m_script, &KWinScript::reported, wait, [run](const QJsonObject& event) {
+                if (event.value(u"type"_s) == u"pointer"_s)
+                    run();
+            });
+            QTimer::singleShot(pointerWaitMs, wait, run);
+            m_script.send({{u"op"_s, u"pointer"_s}});
+        });
+    }
+
+private:
+    static constexpr int pointerWaitMs = 100;
+    KWinShortcuts& m_shortcuts;
+    KWinScript& m_script;
+};
+
 struct KWinDesktopBackend::Parts {
     QDBusConnection bus = QDBusConnection::sessionBus();
     KWinScript script{bus};
@@ -57,6 +91,8 @@ struct KWinDesktopBackend::Parts {
         keyGrabs ? std::make_unique<X11HotKeyService>(*keyGrabs) : nullptr;
     std::unique_ptr<X11PlacementKeyTapFactory> x11KeyTaps =
         keyGrabs ? std::make_unique<X11PlacementKeyTapFactory>(*keyGrabs) : nullptr;
+    std::unique_ptr<FreshPointerHotKeys> waylandHotKeys =
+        shortcuts ? std::make_unique<FreshPointerHotKeys>(*shortcuts, script) : nullptr;
 };
 
 bool KWinDesktopBackend::isAvailable() {
@@ -105,7 +141,7 @@ TrustSource& KWinDesktopBackend::trust() {
 GlobalHotKeyService& KWinDesktopBackend::hotKeys() {
     if (m_parts->x11HotKeys)
         return *m_parts->x11HotKeys;
-    return *m_parts->shortcuts;
+    return *m_parts->waylandHotKeys;
 }
 PlacementKeyTapFactory& KWinDesktopBackend::keyTaps() {
     if (m_parts->x11KeyTaps)

@@ -32,6 +32,7 @@ public:
     void placeOwnWindow(const QString& title, const QRect& frame, bool activate) override;
 
 private:
+    class FreshPointerHotKeys;
     struct Parts;
     KWinDesktopBackend();
     void sendPlacements();

@@ -146,6 +146,9 @@ function carryOut(command) {
     case "hello":
         hello();
         break;
+    case "pointer":
+        report({type: "pointer"});
+        break;
     }
 }
 
