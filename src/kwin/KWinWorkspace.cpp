@@ -29,12 +29,6 @@ private:
 
 namespace {
 
-QRectF rectOf(const QJsonValue& value) {
-    const QJsonObject o = value.toObject();
-    return {o.value(u"x"_s).toDouble(), o.value(u"y"_s).toDouble(), o.value(u"width"_s).toDouble(),
-            o.value(u"height"_s).toDouble()};
-}
-
 QSizeF sizeOf(const QJsonValue& value) {
     const QJsonObject o = value.toObject();
     return {o.value(u"width"_s).toDouble(), o.value(u"height"_s).toDouble()};
@@ -62,14 +56,6 @@ void KWinWorkspace::handle(const QJsonObject& event) {
         add(event.value(u"window"_s).toObject());
     } else if (type == u"removed"_s) {
         remove(id);
-    } else if (type == u"frame"_s || type == u"caption"_s) {
-        if (const auto ref = m_refs.value(id); m_windows.contains(ref)) {
-            KWinWindow& w = m_windows[ref];
-            if (type == u"frame"_s)
-                w.frame = rectOf(event.value(u"frame"_s));
-            else
-                w.caption = event.value(u"caption"_s).toString();
-        }
     }
     const QString active = event.value(u"active"_s).toString();
     if (active != m_active) {
@@ -114,11 +100,9 @@ KWinWindow KWinWorkspace::describe(const QJsonObject& record) const {
     w.xid = quint32(record.value(u"xid"_s).toDouble());
     w.pid = Pid(record.value(u"pid"_s).toInt());
     w.bundleID = record.value(u"resourceClass"_s).toString();
-    w.caption = record.value(u"caption"_s).toString();
     w.kind = record.value(u"kind"_s).toString();
     w.isTransient = record.value(u"transient"_s).toBool();
     w.skipsTaskbar = record.value(u"skipTaskbar"_s).toBool();
-    w.frame = rectOf(record.value(u"frame"_s));
     w.minSize = sizeOf(record.value(u"minSize"_s));
     w.maxSize = sizeOf(record.value(u"maxSize"_s));
     if (w.xid != 0 && m_xwayland) {

@@ -13,17 +13,15 @@
 class KWinScript;
 class X11Connection;
 
-// One window as KWin's script reported it. Frames are KWin's global coordinates, outer frame.
+// One window as KWin's script reported it when it was added; its frame is read from KWin when needed.
 struct KWinWindow {
     QString id;      // KWin's internal id
     quint32 xid = 0; // the X window of an Xwayland client, else 0
     Pid pid = 0;
     QString bundleID;
-    QString caption;
     QString kind; // "normal", "dialog" or "other"
     bool isTransient = false;
     bool skipsTaskbar = false;
-    QRectF frame;
     QSizeF minSize;
     QSizeF maxSize;
     quint64 activatedAt = 0; // when it was last activated, in activations counted; 0 never

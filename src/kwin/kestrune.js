@@ -16,10 +16,6 @@ let placements = {};
 let own = {};
 let ownPid = -1;
 
-function rect(g) {
-    return {x: Math.round(g.x), y: Math.round(g.y), width: Math.round(g.width), height: Math.round(g.height)};
-}
-
 function identity(c) {
     return String(c.resourceClass).toLowerCase();
 }
@@ -36,11 +32,9 @@ function describe(c) {
         xid: c.windowId || 0,
         resourceClass: String(c.resourceClass),
         pid: c.pid,
-        caption: String(c.caption),
         kind: kind(c),
         transient: !!c.transient,
         skipTaskbar: !!c.skipTaskbar,
-        frame: rect(c.frameGeometry),
         minSize: {width: c.minSize.width, height: c.minSize.height},
         maxSize: {width: c.maxSize.width, height: c.maxSize.height},
     };
@@ -99,17 +93,6 @@ function placeOnArrival(c) {
     }
     if (open < frames.length)
         c.frameGeometry = frames[open];
-}
-
-function follow(c) {
-    c.frameGeometryChanged.connect(function () {
-        if (isReported(c))
-            report({type: "frame", id: String(c.internalId), frame: rect(c.frameGeometry)});
-    });
-    c.captionChanged.connect(function () {
-        if (isReported(c))
-            report({type: "caption", id: String(c.internalId), caption: String(c.caption)});
-    });
 }
 
 function carryOut(command) {
@@ -180,7 +163,6 @@ function hello() {
 
 workspace.clientAdded.connect(function (c) {
     placeOnArrival(c);
-    follow(c);
     if (isReported(c))
         report({type: "added", window: describe(c)});
 });
@@ -191,9 +173,6 @@ workspace.clientActivated.connect(function (c) {
     report({type: "activated", id: c ? String(c.internalId) : ""});
 });
 
-const existing = workspace.clientList();
-for (let i = 0; i < existing.length; ++i)
-    follow(existing[i]);
 for (let i = 0; i < pollCount; ++i)
     poll();
 hello();
