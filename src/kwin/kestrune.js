@@ -15,6 +15,8 @@ let placements = {};
 // Kestrune's own windows by title: {frame, activate, above}.
 let own = {};
 let ownPid = -1;
+// Windows kept out of sight until they have taken their frame, by id: the function that shows them.
+let hidden = {};
 
 function identity(c) {
     return String(c.resourceClass).toLowerCase();
@@ -72,27 +74,48 @@ function applyOwn(c, place) {
         workspace.activeClient = c;
 }
 
-// Gives a new window its frame before it is first shown.
+// Gives a window its frame; true when it is kept out of sight until it has taken it. A Wayland client
+// takes a new size only with its next frame, and the first one may already be on screen by then: it is
+// shown once KWin has its new frame (or Kestrune says so, for a client that refuses the size).
+function place(c, frame) {
+    c.frameGeometry = frame;
+    const now = c.frameGeometry;
+    if (Math.round(now.x) === frame.x && Math.round(now.y) === frame.y && Math.round(now.width) === frame.width &&
+        Math.round(now.height) === frame.height)
+        return false;
+    const id = String(c.internalId);
+    const opacity = c.opacity;
+    c.opacity = 0;
+    const show = function () {
+        c.frameGeometryChanged.disconnect(show);
+        delete hidden[id];
+        c.opacity = opacity;
+    };
+    hidden[id] = show;
+    c.frameGeometryChanged.connect(show);
+    return true;
+}
+
+// Gives a new window its frame before it is first shown; true when it is kept out of sight meanwhile.
 function placeOnArrival(c) {
     if (c.pid === ownPid) {
-        const place = own[String(c.caption)];
-        if (place)
-            applyOwn(c, place);
-        return;
+        const ownPlace = own[String(c.caption)];
+        if (ownPlace)
+            applyOwn(c, ownPlace);
+        return false;
     }
     if (!c.normalWindow || c.transient)
-        return;
+        return false;
     const frames = placements[identity(c)];
     if (!frames)
-        return;
+        return false;
     const list = workspace.clientList();
     let open = 0;
     for (let i = 0; i < list.length; ++i) {
         if (list[i] !== c && list[i].normalWindow && !list[i].transient && identity(list[i]) === identity(c))
             ++open;
     }
-    if (open < frames.length)
-        c.frameGeometry = frames[open];
+    return open < frames.length && place(c, frames[open]);
 }
 
 function carryOut(command) {
@@ -120,6 +143,10 @@ function carryOut(command) {
             c.frameGeometry = command.frame;
         break;
     }
+    case "show":
+        if (hidden[command.id])
+            hidden[command.id]();
+        break;
     case "activate": {
         const c = findWindow(command.id);
         if (c)
@@ -162,9 +189,12 @@ function hello() {
 }
 
 workspace.clientAdded.connect(function (c) {
-    placeOnArrival(c);
-    if (isReported(c))
-        report({type: "added", window: describe(c)});
+    const isHidden = placeOnArrival(c);
+    if (isReported(c)) {
+        const record = describe(c);
+        record.hidden = isHidden;
+        report({type: "added", window: record});
+    }
 });
 workspace.clientRemoved.connect(function (c) {
     report({type: "removed", id: String(c.internalId)});
