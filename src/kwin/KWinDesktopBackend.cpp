@@ -79,7 +79,7 @@ struct KWinDesktopBackend::Parts {
         qEnvironmentVariableIsEmpty("DISPLAY") ? nullptr : X11Connection::open();
     KWinWorkspace workspace{script, xwayland.get()};
     QtScreenSource screens{[this] { return workspace.cursor(); }};
-    KWinWindowBackend windows{workspace, script, [] { return QtScreenSource::primaryOrigin(); }};
+    KWinWindowBackend windows{workspace, script, xwayland.get(), [] { return QtScreenSource::primaryOrigin(); }};
     ScriptTrust trust{script};
     // Keys: on X11 the X server's key grabs, which tell when another program holds a combination; on
     // Wayland only the compositor sees keys meant for other windows, through its shortcut service.

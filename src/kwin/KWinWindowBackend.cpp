@@ -2,16 +2,19 @@
 
 #include "kwin/KWinScript.h"
 #include "kwin/KWinWorkspace.h"
+#include "x11/X11WindowBackend.h"
+#include "x11/X11WindowInfo.h"
 
 #include <QJsonObject>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
 
-KWinWindowBackend::KWinWindowBackend(KWinWorkspace& workspace, KWinScript& script,
+KWinWindowBackend::KWinWindowBackend(KWinWorkspace& workspace, KWinScript& script, X11Connection* xserver,
                                      std::function<QPointF()> primaryOrigin)
     : m_workspace(workspace)
     , m_script(script)
+    , m_xserver(xserver)
     , m_primaryOrigin(std::move(primaryOrigin)) {}
 
 std::optional<WindowRef> KWinWindowBackend::mainWindow(Pid pid) const {
@@ -80,7 +83,9 @@ void KWinWindowBackend::setFrame(WindowRef window, std::optional<QPointF> positi
     if (!w || !current)
         return;
     const QPointF topLeft = position ? *position + m_primaryOrigin() : current->topLeft();
-    const QSizeF outer = size ? *size : current->size();
+    // The size the window accepts, as the X11 backend asks: KWin would otherwise set the size asked for and
+    // then the window's own, and every pass of a verified move would start over.
+    const QSizeF outer = size ? nearestAcceptableSize(window, *size) : current->size();
     // Already there: a window placed as it opened is not touched again.
     if (QRectF(topLeft, outer).toAlignedRect() == current->toAlignedRect())
         return;
@@ -97,6 +102,14 @@ QSizeF KWinWindowBackend::nearestAcceptableSize(WindowRef window, QSizeF request
     const KWinWindow* w = m_workspace.window(window);
     if (!w)
         return requested;
+    if (w->xid != 0 && m_xserver) {
+        // An X client says what it accepts (KWin, like the X11 window managers, keeps to its size steps).
+        const X11WindowInfo info = X11WindowInfo::read(*m_xserver, {w->xid}, X11WindowInfo::Frame).constFirst();
+        m_xserver->drain();
+        if (info.hasGeometry)
+            return info.extents.outerSize(
+                X11WindowBackend::constrainToSizeHints(info.sizeHints, info.extents.clientSize(requested)));
+    }
     QSizeF size = requested.expandedTo(w->minSize);
     if (w->maxSize.width() > 0)
         size.setWidth(std::min(size.width(), w->maxSize.width()));

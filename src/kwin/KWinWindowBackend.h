@@ -9,13 +9,16 @@
 
 class KWinScript;
 class KWinWorkspace;
+class X11Connection;
 
 // Other applications' windows on a KWin desktop. Writes go to the script, which sets the frame in one
 // step; reads ask KWin itself, so a read right after a write sees what KWin made of it. Frames are
 // outer frames shifted so that the primary screen's top-left corner is the origin.
 class KWinWindowBackend final : public WindowBackend {
 public:
-    KWinWindowBackend(KWinWorkspace& workspace, KWinScript& script, std::function<QPointF()> primaryOrigin);
+    // xserver: the X server of the session (Xwayland on Wayland), for X clients' size hints; may be null.
+    KWinWindowBackend(KWinWorkspace& workspace, KWinScript& script, X11Connection* xserver,
+                      std::function<QPointF()> primaryOrigin);
 
     std::optional<WindowRef> mainWindow(Pid pid) const override;
     std::optional<QList<WindowRef>> windows(Pid pid) const override;
@@ -35,6 +38,7 @@ private:
 
     KWinWorkspace& m_workspace;
     KWinScript& m_script;
+    X11Connection* m_xserver;
     std::function<QPointF()> m_primaryOrigin;
     mutable QHash<WindowRef, QRectF> m_read;
     mutable bool m_isForgetScheduled = false;
