@@ -10,6 +10,7 @@
 
 using namespace Qt::StringLiterals;
 
+
 KWinWindowBackend::KWinWindowBackend(KWinWorkspace& workspace, KWinScript& script, X11Connection* xserver,
                                      std::function<QPointF()> primaryOrigin)
     : m_workspace(workspace)
@@ -85,7 +86,12 @@ void KWinWindowBackend::setFrame(WindowRef window, std::optional<QPointF> positi
     const QPointF topLeft = position ? *position + m_primaryOrigin() : current->topLeft();
     // The size the window accepts, as the X11 backend asks: KWin would otherwise set the size asked for and
     // then the window's own, and every pass of a verified move would start over.
-    const QSizeF outer = size ? nearestAcceptableSize(window, *size) : current->size();
+    QSizeF outer = current->size();
+    if (size) {
+        outer = nearestAcceptableSize(window, *size);
+        if (w->xid == 0)
+            outer = sizeToAsk(window, outer, current->size());
+    }
     // Already there: a window placed as it opened is not touched again.
     if (QRectF(topLeft, outer).toAlignedRect() == current->toAlignedRect())
         return;
@@ -96,6 +102,38 @@ void KWinWindowBackend::setFrame(WindowRef window, std::optional<QPointF> positi
                                             {u"y"_s, qRound(topLeft.y())},
                                             {u"width"_s, qRound(outer.width())},
                                             {u"height"_s, qRound(outer.height())}}}});
+}
+
+QSizeF KWinWindowBackend::sizeToAsk(WindowRef window, QSizeF asked, QSizeF now) {
+    if (now == asked) {
+        m_asked.remove(window);
+        m_kept.remove(window);
+        return asked;
+    }
+    if (const auto kept = keptSize(window, asked))
+        return *kept == now ? now : asked;
+    if (m_asked.size() > 64)
+        m_asked.removeIf([this](const auto& entry) { return !m_workspace.window(entry.key()); });
+    if (m_kept.size() > 64)
+        m_kept.removeIf([this](const auto& entry) { return !m_workspace.window(entry.key()); });
+    // Asked this size before and answered with another one than it had: the client keeps its own. A client
+    // that has not answered yet is asked again, never shrunk back.
+    if (const auto last = m_asked.constFind(window); last != m_asked.cend() && last->first == asked &&
+                                                     now != last->second) {
+        m_kept.insert(window, {asked, now});
+        return now;
+    }
+    m_asked.insert(window, {asked, now});
+    return asked;
+}
+
+std::optional<QSizeF> KWinWindowBackend::keptSize(WindowRef window, QSizeF asked) const {
+    if (const auto kept = m_kept.constFind(window); kept != m_kept.cend() && kept->first == asked)
+        return kept->second;
+    const KWinWindow* w = m_workspace.window(window);
+    if (w && w->placedSize && w->placedSize->first == asked)
+        return w->placedSize->second;
+    return std::nullopt;
 }
 
 QSizeF KWinWindowBackend::nearestAcceptableSize(WindowRef window, QSizeF requested) const {
@@ -115,7 +153,7 @@ QSizeF KWinWindowBackend::nearestAcceptableSize(WindowRef window, QSizeF request
         size.setWidth(std::min(size.width(), w->maxSize.width()));
     if (w->maxSize.height() > 0)
         size.setHeight(std::min(size.height(), w->maxSize.height()));
-    return size;
+    return keptSize(window, size).value_or(size);
 }
 
 Pid KWinWindowBackend::pid(WindowRef window) const {

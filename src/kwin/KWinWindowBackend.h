@@ -35,11 +35,19 @@ private:
     // The frame as KWin has it now, global coordinates; read once per turn of the event loop and again
     // after every write.
     std::optional<QRectF> frame(WindowRef window) const;
+    // The size to ask of a Wayland client now: asked, unless it answered that size with another one
+    // before (when it opened, or at an earlier write); then the size it keeps, which counts as reached.
+    QSizeF sizeToAsk(WindowRef window, QSizeF asked, QSizeF now);
+    std::optional<QSizeF> keptSize(WindowRef window, QSizeF asked) const;
 
     KWinWorkspace& m_workspace;
     KWinScript& m_script;
     X11Connection* m_xserver;
     std::function<QPointF()> m_primaryOrigin;
     mutable QHash<WindowRef, QRectF> m_read;
+    // A Wayland client chooses its own size (a terminal keeps to its character cells) and says nothing
+    // of its steps: the size last asked of each with the size it had then, and what one kept instead.
+    QHash<WindowRef, std::pair<QSizeF, QSizeF>> m_asked; // asked, size before
+    QHash<WindowRef, std::pair<QSizeF, QSizeF>> m_kept;  // asked, kept
     mutable bool m_isForgetScheduled = false;
 };

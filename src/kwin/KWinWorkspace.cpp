@@ -60,6 +60,9 @@ void KWinWorkspace::handle(const QJsonObject& event) {
         add(event.value(u"window"_s).toObject());
     } else if (type == u"removed"_s) {
         remove(id);
+    } else if (type == u"placed"_s) {
+        if (const auto ref = m_refs.value(id); m_windows.contains(ref))
+            m_windows[ref].placedSize = {sizeOf(event.value(u"asked"_s)), sizeOf(event.value(u"took"_s))};
     }
     const QString active = event.value(u"active"_s).toString();
     if (active != m_active) {

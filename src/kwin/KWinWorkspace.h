@@ -25,6 +25,8 @@ struct KWinWindow {
     QSizeF minSize;
     QSizeF maxSize;
     quint64 activatedAt = 0; // when it was last activated, in activations counted; 0 never
+    // Placed as it opened: the size asked of it and the one it took.
+    std::optional<std::pair<QSizeF, QSizeF>> placedSize;
 };
 
 // The running applications of a KWin desktop, from the windows the script reports: a process's first

@@ -90,6 +90,10 @@ function place(c, frame) {
         c.frameGeometryChanged.disconnect(show);
         delete hidden[id];
         c.opacity = opacity;
+        // A client may keep a size of its own (a terminal keeps to its character cells).
+        const took = c.frameGeometry;
+        report({type: "placed", id: id, asked: {width: frame.width, height: frame.height},
+                took: {width: Math.round(took.width), height: Math.round(took.height)}});
     };
     hidden[id] = show;
     c.frameGeometryChanged.connect(show);
