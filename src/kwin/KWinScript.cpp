@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDBusArgument>
+#include <QDBusConnectionInterface>
 #include <QDBusServiceWatcher>
 #include <QDir>
 #include <QEventLoop>
@@ -44,6 +45,7 @@ KWinScript::KWinScript(QDBusConnection bus, QObject* parent)
             [this](const QString&, const QString&, const QString& owner) {
                 // Polls of a KWin that went cannot be answered; the watchdog loads the script into the
                 // new one as soon as its scripting answers.
+                m_kwinOwner = owner;
                 m_isLoaded = false;
                 m_polls.clear();
                 if (!owner.isEmpty())
@@ -62,6 +64,7 @@ bool KWinScript::start(int timeoutMs) {
     if (!m_bus.isConnected() || !m_bus.registerService(QString::fromLatin1(serviceName)) ||
         !m_bus.registerObject(QString::fromLatin1(objectPath), this, QDBusConnection::ExportScriptableSlots))
         return false;
+    m_kwinOwner = m_bus.interface()->serviceOwner(kwinService).value();
     bool greeted = false;
     QEventLoop loop;
     connect(this, &KWinScript::reported, &loop, [&](const QJsonObject& event) {
@@ -147,13 +150,23 @@ void KWinScript::answerExpiredPolls() {
         m_expiry.start(int(std::max<qint64>(0, m_polls.first().expiry.remainingTime())));
 }
 
+// Only KWin speaks for the script: another program on the bus could otherwise take Kestrune's commands or
+// make up windows.
+bool KWinScript::isFromKWin() const {
+    return !m_kwinOwner.isEmpty() && message().service() == m_kwinOwner;
+}
+
 void KWinScript::Report(const QString& event) {
+    if (!isFromKWin())
+        return;
     const QJsonDocument document = QJsonDocument::fromJson(event.toUtf8());
     if (document.isObject())
         Q_EMIT reported(document.object());
 }
 
 QString KWinScript::Next() {
+    if (!isFromKWin())
+        return u"[]"_s;
     m_lastPoll = QDeadlineTimer(silenceMs);
     if (!m_queue.isEmpty())
         return toJson(std::exchange(m_queue, {}));

@@ -63,10 +63,12 @@ private:
     void answer(Poll& poll, const QJsonArray& commands);
     void answerExpiredPolls();
     QDBusMessage callScripting(const QString& method, const QVariantList& arguments) const;
+    bool isFromKWin() const;
 
     QDBusConnection m_bus;
     QDBusServiceWatcher* m_kwinWatcher = nullptr;
-    QString m_path; // the script file KWin reads
+    QString m_path;      // the script file KWin reads
+    QString m_kwinOwner; // KWin's unique name on the bus
     QList<Poll> m_polls;
     QJsonArray m_queue;
     QTimer m_expiry;   // answers polls before D-Bus gives up on them

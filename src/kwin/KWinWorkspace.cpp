@@ -7,7 +7,6 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QPointer>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -29,9 +28,6 @@ private:
 };
 
 namespace {
-
-// How long a window the script placed as it opened may stay out of sight waiting for its new frame.
-constexpr std::chrono::milliseconds hiddenAtMost{500};
 
 QSizeF sizeOf(const QJsonValue& value) {
     const QJsonObject o = value.toObject();
@@ -128,11 +124,6 @@ void KWinWorkspace::add(const QJsonObject& record) {
     const QString id = record.value(u"id"_s).toString();
     if (id.isEmpty() || m_refs.contains(id))
         return;
-    if (record.value(u"hidden"_s).toBool()) {
-        // Kept out of sight until it takes its frame; one that refuses it is shown all the same.
-        QTimer::singleShot(hiddenAtMost, this,
-                           [this, id] { m_script.send({{u"op"_s, u"show"_s}, {u"id"_s, id}}); });
-    }
     const KWinWindow w = describe(record);
     const WindowRef ref = m_nextRef++;
     m_windows.insert(ref, w);

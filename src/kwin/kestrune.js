@@ -76,7 +76,7 @@ function applyOwn(c, place) {
 
 // Gives a window its frame; true when it is kept out of sight until it has taken it. A Wayland client
 // takes a new size only with its next frame, and the first one may already be on screen by then: it is
-// shown once KWin has its new frame (or Kestrune says so, for a client that refuses the size).
+// shown once KWin has its new frame, or after half a second for a client that refuses it.
 function place(c, frame) {
     c.frameGeometry = frame;
     const now = c.frameGeometry;
@@ -85,10 +85,13 @@ function place(c, frame) {
         return false;
     const id = String(c.internalId);
     const opacity = c.opacity;
-    c.opacity = 0;
+    const timer = new QTimer();
     const show = function () {
-        c.frameGeometryChanged.disconnect(show);
+        if (!hidden[id])
+            return;
         delete hidden[id];
+        timer.stop();
+        c.frameGeometryChanged.disconnect(show);
         c.opacity = opacity;
         // A client may keep a size of its own (a terminal keeps to its character cells).
         const took = c.frameGeometry;
@@ -96,30 +99,36 @@ function place(c, frame) {
                 took: {width: Math.round(took.width), height: Math.round(took.height)}});
     };
     hidden[id] = show;
+    c.opacity = 0;
     c.frameGeometryChanged.connect(show);
+    timer.singleShot = true;
+    timer.interval = 500;
+    timer.timeout.connect(show);
+    timer.start();
     return true;
 }
 
-// Gives a new window its frame before it is first shown; true when it is kept out of sight meanwhile.
+// Gives a new window its frame before it is first shown.
 function placeOnArrival(c) {
     if (c.pid === ownPid) {
         const ownPlace = own[String(c.caption)];
         if (ownPlace)
             applyOwn(c, ownPlace);
-        return false;
+        return;
     }
     if (!c.normalWindow || c.transient)
-        return false;
+        return;
     const frames = placements[identity(c)];
     if (!frames)
-        return false;
+        return;
     const list = workspace.clientList();
     let open = 0;
     for (let i = 0; i < list.length; ++i) {
         if (list[i] !== c && list[i].normalWindow && !list[i].transient && identity(list[i]) === identity(c))
             ++open;
     }
-    return open < frames.length && place(c, frames[open]);
+    if (open < frames.length)
+        place(c, frames[open]);
 }
 
 function carryOut(command) {
@@ -147,10 +156,6 @@ function carryOut(command) {
             c.frameGeometry = command.frame;
         break;
     }
-    case "show":
-        if (hidden[command.id])
-            hidden[command.id]();
-        break;
     case "activate": {
         const c = findWindow(command.id);
         if (c)
@@ -193,14 +198,12 @@ function hello() {
 }
 
 workspace.clientAdded.connect(function (c) {
-    const isHidden = placeOnArrival(c);
-    if (isReported(c)) {
-        const record = describe(c);
-        record.hidden = isHidden;
-        report({type: "added", window: record});
-    }
+    placeOnArrival(c);
+    if (isReported(c))
+        report({type: "added", window: describe(c)});
 });
 workspace.clientRemoved.connect(function (c) {
+    delete hidden[String(c.internalId)];
     report({type: "removed", id: String(c.internalId)});
 });
 workspace.clientActivated.connect(function (c) {
