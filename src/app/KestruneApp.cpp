@@ -10,7 +10,12 @@
 #include "xdg/XdgBaseDirs.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTimer>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -36,6 +41,28 @@ void messageHandler(QtMsgType type, const QMessageLogContext& context, const QSt
         return;
     }
     defaultMessageHandler(type, context, message);
+}
+
+// The end of the session (SIGTERM) and Ctrl+C (SIGINT) end the event loop, so that everything is
+// undone as on Quit: KWin's script unloaded, the single-instance socket removed.
+int quitPipe[2] = {-1, -1};
+
+void requestQuit(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(quitPipe[1], &byte, 1);
+}
+
+void quitOnSignals(QObject* context) {
+    if (::pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [] { QCoreApplication::quit(); });
+    struct sigaction action = {};
+    action.sa_handler = requestQuit;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
 }
 
 } // namespace
@@ -80,5 +107,6 @@ int KestruneApp::run(int argc, char** argv) {
         QApplication::exit(1);
     });
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+    quitOnSignals(&app);
     return app.exec();
 }

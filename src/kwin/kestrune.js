@@ -171,10 +171,24 @@ function carryOut(command) {
     }
 }
 
+// Kestrune answers every poll within 20 s. When none came for longer it has gone without unloading this
+// script (it crashed): nothing is placed on its behalf any more.
+let lastAnswer = Date.now();
+const silence = new QTimer();
+silence.interval = 10000;
+silence.timeout.connect(function () {
+    if (Date.now() - lastAnswer > 30000) {
+        placements = {};
+        own = {};
+    }
+});
+silence.start();
+
 // Waits on Kestrune for commands; answered at once when there are some, else empty after a while. A poll
 // that fails (Kestrune gone) is not made again: Kestrune loads this script afresh when it starts.
 function poll() {
     callDBus(service, path, iface, "Next", function (answer) {
+        lastAnswer = Date.now();
         let commands = [];
         try {
             commands = JSON.parse(answer);
