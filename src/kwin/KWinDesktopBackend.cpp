@@ -1,5 +1,6 @@
 #include "kwin/KWinDesktopBackend.h"
 
+#include "core/desktop/Geometry.h"
 #include "core/platform/TrustSource.h"
 #include "kwin/KWinScript.h"
 #include "kwin/KWinShortcuts.h"
@@ -9,6 +10,7 @@
 #include "x11/X11Connection.h"
 #include "x11/X11KeyGrabs.h"
 #include "x11/X11Keyboard.h"
+#include "x11/X11ScreenSource.h"
 
 #include <QDBusConnectionInterface>
 #include <QGuiApplication>
@@ -71,28 +73,50 @@ private:
     KWinScript& m_script;
 };
 
+// Plasma on X11: the screens and keys of the X server, as the X11 backend has them, so that locks keep
+// their displays and a combination another program holds is reported.
+struct X11Session {
+    explicit X11Session(X11Connection& x)
+        : screens(x)
+        , grabs(x) {}
+    X11ScreenSource screens;
+    X11KeyGrabs grabs;
+    X11HotKeyService hotKeys{grabs};
+    X11PlacementKeyTapFactory keyTaps{grabs};
+};
+
+// Plasma on Wayland: the screens as Qt has them (KWin's outputs, named by their connectors), the pointer
+// as KWin reports it, and keys through the compositor's shortcut service: only it sees keys meant for
+// other windows.
+struct WaylandSession {
+    WaylandSession(KWinWorkspace& workspace, KWinScript& script, const QDBusConnection& bus)
+        : screens([&workspace] { return workspace.cursor(); })
+        , shortcuts(bus)
+        , hotKeys(shortcuts, script) {}
+    QtScreenSource screens;
+    KWinShortcuts shortcuts;
+    KWinDesktopBackend::FreshPointerHotKeys hotKeys;
+};
+
 struct KWinDesktopBackend::Parts {
     QDBusConnection bus = QDBusConnection::sessionBus();
     KWinScript script{bus};
-    // Xwayland (or the X server of a Plasma X11 session), for the identity of X clients.
-    std::unique_ptr<X11Connection> xwayland =
+    // The X server of a Plasma X11 session, or Xwayland: the identity of X clients, their size steps.
+    std::unique_ptr<X11Connection> xserver =
         qEnvironmentVariableIsEmpty("DISPLAY") ? nullptr : X11Connection::open();
-    KWinWorkspace workspace{script, xwayland.get()};
-    QtScreenSource screens{[this] { return workspace.cursor(); }};
-    KWinWindowBackend windows{workspace, script, xwayland.get(), [] { return QtScreenSource::primaryOrigin(); }};
+    KWinWorkspace workspace{script, xserver.get()};
+    std::unique_ptr<X11Session> x11 = xserver && QGuiApplication::platformName() == u"xcb"_s
+                                          ? std::make_unique<X11Session>(*xserver)
+                                          : nullptr;
+    std::unique_ptr<WaylandSession> wayland =
+        x11 ? nullptr : std::make_unique<WaylandSession>(workspace, script, bus);
+    KWinWindowBackend windows{workspace, script, xserver.get(), [this] { return primaryOrigin(); }};
     ScriptTrust trust{script};
-    // Keys: on X11 the X server's key grabs, which tell when another program holds a combination; on
-    // Wayland only the compositor sees keys meant for other windows, through its shortcut service.
-    std::unique_ptr<X11KeyGrabs> keyGrabs = xwayland && QGuiApplication::platformName() == u"xcb"_s
-                                                ? std::make_unique<X11KeyGrabs>(*xwayland)
-                                                : nullptr;
-    std::unique_ptr<KWinShortcuts> shortcuts = keyGrabs ? nullptr : std::make_unique<KWinShortcuts>(bus);
-    std::unique_ptr<X11HotKeyService> x11HotKeys =
-        keyGrabs ? std::make_unique<X11HotKeyService>(*keyGrabs) : nullptr;
-    std::unique_ptr<X11PlacementKeyTapFactory> x11KeyTaps =
-        keyGrabs ? std::make_unique<X11PlacementKeyTapFactory>(*keyGrabs) : nullptr;
-    std::unique_ptr<FreshPointerHotKeys> waylandHotKeys =
-        shortcuts ? std::make_unique<FreshPointerHotKeys>(*shortcuts, script) : nullptr;
+
+    // The primary screen's top-left corner in global coordinates.
+    QPointF primaryOrigin() const {
+        return x11 ? x11->screens.primaryOrigin() : QtScreenSource::primaryOrigin();
+    }
 };
 
 bool KWinDesktopBackend::isAvailable() {
@@ -133,22 +157,26 @@ WindowBackend& KWinDesktopBackend::windows() {
     return m_parts->windows;
 }
 ScreenSource& KWinDesktopBackend::screens() {
-    return m_parts->screens;
+    if (m_parts->x11)
+        return m_parts->x11->screens;
+    return m_parts->wayland->screens;
 }
 TrustSource& KWinDesktopBackend::trust() {
     return m_parts->trust;
 }
 GlobalHotKeyService& KWinDesktopBackend::hotKeys() {
-    if (m_parts->x11HotKeys)
-        return *m_parts->x11HotKeys;
-    return *m_parts->waylandHotKeys;
+    if (m_parts->x11)
+        return m_parts->x11->hotKeys;
+    return m_parts->wayland->hotKeys;
 }
 PlacementKeyTapFactory& KWinDesktopBackend::keyTaps() {
-    if (m_parts->x11KeyTaps)
-        return *m_parts->x11KeyTaps;
-    return *m_parts->shortcuts;
+    if (m_parts->x11)
+        return m_parts->x11->keyTaps;
+    return m_parts->wayland->shortcuts;
 }
 QRectF KWinDesktopBackend::globalFrame(const QRectF& appKitFrame) {
+    if (m_parts->x11)
+        return flipRect(appKitFrame, m_parts->x11->screens).translated(m_parts->primaryOrigin());
     return QtScreenSource::globalFrame(appKitFrame);
 }
 
@@ -173,7 +201,7 @@ void KWinDesktopBackend::setPlacements(const QList<WindowPlacement>& placements)
 
 void KWinDesktopBackend::sendPlacements() {
     // The script matches a window's class without regard to case: KWin lower-cases X clients' classes.
-    const QPointF origin = QtScreenSource::primaryOrigin();
+    const QPointF origin = m_parts->primaryOrigin();
     QJsonObject table;
     for (const WindowPlacement& placement : std::as_const(m_placements)) {
         QJsonArray frames;

@@ -31,8 +31,9 @@ public:
     void setPlacements(const QList<WindowPlacement>& placements) override;
     void placeOwnWindow(const QString& title, const QRect& frame, bool activate) override;
 
-private:
     class FreshPointerHotKeys;
+
+private:
     struct Parts;
     KWinDesktopBackend();
     void sendPlacements();
