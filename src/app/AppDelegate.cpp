@@ -63,6 +63,8 @@ AppDelegate::AppDelegate(PreferenceStore& defaults, DesktopBackend& backend, Sch
         return false;
     };
     connect(m_popover.get(), &PopoverHost::closed, this, [this] { m_popoverClosedAt.start(); });
+    connect(m_popover.get(), &PopoverHost::placed, this,
+            [this](const QRect& frame) { m_backend.placeOwnWindow(m_popover->windowTitle(), frame, true); });
 }
 
 AppDelegate::~AppDelegate() = default;
@@ -134,7 +136,9 @@ QRect AppDelegate::popoverAnchor() const {
         if (icon.isValid() && !icon.isEmpty())
             return icon;
     }
-    return QRect(QCursor::pos(), QSize(1, 1));
+    // The backend sees the pointer anywhere on the desktop, also where Qt cannot (Wayland).
+    const QPointF pointer = m_backend.globalFrame(QRectF(m_backend.screens().mouseLocation(), QSizeF(1, 1))).topLeft();
+    return QRect(pointer.toPoint(), QSize(1, 1));
 }
 
 void AppDelegate::toggle() {

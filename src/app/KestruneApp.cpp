@@ -10,7 +10,12 @@
 #include "xdg/XdgBaseDirs.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTimer>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -21,9 +26,9 @@ std::atomic_bool lostServerReported = false;
 QtMessageHandler defaultMessageHandler = nullptr;
 
 // Said once, whichever notices first: our connection or Qt's own, which then ends the process itself.
-void reportLostServer() {
+void reportLostServer(const char* server = "the X server") {
     if (!lostServerReported.exchange(true))
-        std::fputs("Kestrune: the connection to the X server was lost.\n", stderr);
+        std::fprintf(stderr, "Kestrune: the connection to %s was lost.\n", server);
 }
 
 void messageHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
@@ -31,7 +36,33 @@ void messageHandler(QtMsgType type, const QMessageLogContext& context, const QSt
         reportLostServer();
         return;
     }
+    if (message.startsWith(QLatin1String("The Wayland connection broke"))) {
+        reportLostServer("the Wayland compositor");
+        return;
+    }
     defaultMessageHandler(type, context, message);
+}
+
+// The end of the session (SIGTERM) and Ctrl+C (SIGINT) end the event loop, so that everything is
+// undone as on Quit: KWin's script unloaded, the single-instance socket removed.
+int quitPipe[2] = {-1, -1};
+
+void requestQuit(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(quitPipe[1], &byte, 1);
+}
+
+void quitOnSignals(QObject* context) {
+    if (::pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [] { QCoreApplication::quit(); });
+    struct sigaction action = {};
+    action.sa_handler = requestQuit;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
 }
 
 } // namespace
@@ -39,7 +70,7 @@ void messageHandler(QtMsgType type, const QMessageLogContext& context, const QSt
 int KestruneApp::run(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        std::fputs("Kestrune needs a graphical session (X11): no display was found.\n", stderr);
+        std::fputs("Kestrune needs a graphical session (X11 or Plasma): no display was found.\n", stderr);
         return 1;
     }
     // Window frames, screens and panels are all measured in the window system's pixels.
@@ -76,5 +107,6 @@ int KestruneApp::run(int argc, char** argv) {
         QApplication::exit(1);
     });
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+    quitOnSignals(&app);
     return app.exec();
 }

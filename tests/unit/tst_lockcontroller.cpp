@@ -299,6 +299,45 @@ private Q_SLOTS:
         QTEST(e.frameOf(second), "expected");
     }
 
+    // What a window system that places windows as they open is told: the one usable lock's frame and its
+    // cascade steps; nothing where the picker would ask or the lock may not act.
+    void placements_data() {
+        QTest::addColumn<QString>("setUp");
+        QTest::addColumn<int>("frames"); // -1: the application is left out
+        QTest::newRow("one lock, cascading") << QString() << 10;
+        QTest::newRow("one lock, not cascading") << u"no cascade"_s << 1;
+        QTest::newRow("two usable locks: the picker asks") << u"second"_s << -1;
+        QTest::newRow("the other lock's display unplugged") << u"second unplugged"_s << 10;
+        QTest::newRow("lock disabled") << u"disabled"_s << -1;
+        QTest::newRow("master switch off") << u"master"_s << -1;
+        QTest::newRow("not trusted") << u"trust"_s << -1;
+    }
+    void placements() {
+        QFETCH(QString, setUp);
+        QFETCH(int, frames);
+        Engine e;
+        LockRule rule = lockOn(displayA);
+        rule.cascadeWindows = setUp != u"no cascade"_s;
+        rule.isEnabled = setUp != u"disabled"_s;
+        e.store.upsert(rule);
+        if (setUp.startsWith(u"second"_s))
+            e.store.upsert(lockOn(displayB, {2000, 100, 1000, 700}));
+        if (setUp == u"second unplugged"_s)
+            e.desk.screens().removeDisplay(displayB);
+        e.store.setGloballyEnabled(setUp != u"master"_s);
+        e.desk.trusted = setUp != u"trust"_s;
+        e.time.advance(2s);
+        const QList<WindowPlacement> list = e.controller.placements();
+        QCOMPARE(list.size(), frames < 0 ? 0 : 1);
+        if (frames < 0)
+            return;
+        QCOMPARE(list.first().bundleID, editor);
+        QCOMPARE(list.first().frames.size(), frames);
+        QCOMPARE(list.first().frames.first(), targetFrame(rule, e.desk.screens()));
+        if (frames > 1)
+            QCOMPARE(list.first().frames.at(2), e.cascaded(2));
+    }
+
     // Re-align: which window is primary, the order of the others, and when it refuses.
     void realign() {
         Engine e;

@@ -10,6 +10,7 @@
 #include "core/platform/Workspace.h"
 
 #include <QPointer>
+#include <QSet>
 #include <QScopedValueRollback>
 
 #include <algorithm>
@@ -26,6 +27,8 @@ constexpr Scheduler::Duration applyPause{150};
 // before they are cascaded anyway.
 constexpr Scheduler::Duration firstWindowWait{150};
 constexpr int moveRetries = 4;
+// How many of a locked application's extra windows are given their cascade step before they show.
+constexpr int placedCascadeSteps = 9;
 
 } // namespace
 
@@ -372,6 +375,25 @@ bool LockController::realign(const LockRule& rule) {
         }
     }
     return true;
+}
+
+QList<WindowPlacement> LockController::placements() const {
+    QList<WindowPlacement> list;
+    QSet<QString> seen;
+    for (const LockRule& rule : m_store.rules()) {
+        if (seen.contains(rule.bundleID))
+            continue;
+        seen.insert(rule.bundleID);
+        const QList<LockRule> usable = usableRules(rule.bundleID);
+        if (usable.size() != 1)
+            continue;
+        const QRectF base = targetFrame(usable.first(), m_screens);
+        WindowPlacement placement{rule.bundleID, {base}};
+        for (int step = 1; usable.first().cascadeWindows && step <= placedCascadeSteps; ++step)
+            placement.frames.append(cascadeFrame(base, step, usable.first().requiredDisplayID, m_screens));
+        list.append(placement);
+    }
+    return list;
 }
 
 int LockController::realignAll(const QString& displayID) {

@@ -59,6 +59,10 @@ public:
     bool realign(const LockRule& rule);
     // Re-aligns every enabled lock of one display; the number that found windows.
     int realignAll(const QString& displayID);
+    // Where the locked applications' next windows go while nothing else is known of them: the frames of
+    // each application's one usable lock, cascaded when it cascades. Applications with several usable
+    // locks are left out: their windows wait for the picker.
+    QList<WindowPlacement> placements() const;
     // Processes with a live apply task.
     QList<Pid> applyTaskPids() const;
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "core/platform/PlatformTypes.h"
+
 #include <QObject>
+#include <QRect>
 #include <QRectF>
 #include <QString>
 
@@ -29,6 +32,18 @@ public:
     virtual QRectF globalFrame(const QRectF& appKitFrame) = 0;
     // Whether a compositing manager runs, so that translucent windows show as such.
     virtual bool isCompositing() = 0;
+    // Where locked applications' next windows go, for a window system that places them before they are
+    // first shown; kept current by the caller. Others ignore it: the lock engine moves windows once
+    // they are shown.
+    virtual void setPlacements(const QList<WindowPlacement>& placements) { Q_UNUSED(placements); }
+    // Where one of Kestrune's own frameless windows goes (Qt's global coordinates), named by its title, for
+    // a window system where it cannot place itself (Wayland); told before it shows. activate: it takes
+    // the focus when it shows.
+    virtual void placeOwnWindow(const QString& title, const QRect& frame, bool activate) {
+        Q_UNUSED(title);
+        Q_UNUSED(frame);
+        Q_UNUSED(activate);
+    }
 
 Q_SIGNALS:
     // The window system went away; nothing the backend reports is true any more.

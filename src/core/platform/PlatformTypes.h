@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QMetaType>
+#include <QRectF>
 #include <QString>
 #include <QtGlobal>
 
@@ -32,6 +33,16 @@ struct RunningApp {
     ActivationPolicy activationPolicy = ActivationPolicy::Regular;
 
     friend bool operator==(const RunningApp&, const RunningApp&) = default;
+};
+
+// Where a locked application's next windows go, for a window system that can place a window before it is
+// first shown: the first frame for a window shown while none of the application's is open, the next
+// ones for later windows. Accessibility space.
+struct WindowPlacement {
+    QString bundleID;
+    QList<QRectF> frames;
+
+    friend bool operator==(const WindowPlacement&, const WindowPlacement&) = default;
 };
 
 // One display mode, in pixels.

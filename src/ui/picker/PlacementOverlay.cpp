@@ -46,6 +46,8 @@ PlacementOverlay::PlacementOverlay(int index, QString title, bool translucent, s
     setAttribute(Qt::WA_NoSystemBackground, translucent);
     setCursor(Qt::PointingHandCursor);
     setAccessibleName(u"%1 %2"_s.arg(m_index).arg(m_title));
+    // Never shown (no frame), but it names the window to a compositor that places it.
+    setWindowTitle(u"Kestrune placement %1"_s.arg(m_index));
 }
 
 QPainterPath PlacementOverlay::panelPath() const {

@@ -25,15 +25,20 @@ private:
 } // namespace
 
 WidgetOverlayFactory::WidgetOverlayFactory(std::function<QRectF(const QRectF&)> toGlobal,
-                                           std::function<bool()> isCompositing)
+                                           std::function<bool()> isCompositing,
+                                           std::function<void(const QString&, const QRect&)> place)
     : m_toGlobal(std::move(toGlobal))
-    , m_isCompositing(std::move(isCompositing)) {}
+    , m_isCompositing(std::move(isCompositing))
+    , m_place(std::move(place)) {}
 
 std::unique_ptr<PlacementOverlayWindow> WidgetOverlayFactory::showOverlay(const PlacementOption& option,
                                                                           std::function<void()> onClick) {
     auto* widget = new PlacementOverlay(option.index, option.title, m_isCompositing && m_isCompositing(),
                                         std::move(onClick));
-    widget->setGeometry(m_toGlobal(option.appKitFrame).toAlignedRect());
+    const QRect frame = m_toGlobal(option.appKitFrame).toAlignedRect();
+    widget->setGeometry(frame);
+    if (m_place)
+        m_place(widget->windowTitle(), frame);
     widget->show();
     widget->raise();
     return std::make_unique<OverlayWindow>(widget);

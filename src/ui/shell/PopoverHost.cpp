@@ -5,8 +5,19 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+namespace {
+
+// A Wayland popup needs a parent window, which the panel has not: there it is a frameless window kept on
+// top that closes when it loses the focus, placed by the compositor's script.
+bool isWayland() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+} // namespace
+
 PopoverHost::PopoverHost(QWidget* parent)
-    : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint) {
+    : QWidget(parent, isWayland() ? Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
+                                  : Qt::Popup | Qt::FramelessWindowHint) {
     setWindowTitle(QStringLiteral("Kestrune"));
     setAccessibleName(QStringLiteral("Kestrune"));
     auto* layout = new QVBoxLayout(this);
@@ -55,7 +66,15 @@ void PopoverHost::fitAt(const QRect& anchor) {
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(), size());
-    move(placement(size(), anchor, available));
+    const QPoint topLeft = placement(size(), anchor, available);
+    move(topLeft);
+    Q_EMIT placed(QRect(topLeft, size()));
+}
+
+bool PopoverHost::event(QEvent* event) {
+    if (event->type() == QEvent::WindowDeactivate && !(windowFlags() & Qt::Popup) && isVisible())
+        close();
+    return QWidget::event(event);
 }
 
 bool PopoverHost::eventFilter(QObject* watched, QEvent* event) {

@@ -28,8 +28,11 @@ public:
 
 Q_SIGNALS:
     void closed();
+    // Where the popup goes, global coordinates; said before it shows there.
+    void placed(const QRect& frame);
 
 protected:
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 

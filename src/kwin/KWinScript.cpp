@@ -1,0 +1,188 @@
+#include "kwin/KWinScript.h"
+
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusConnectionInterface>
+#include <QDBusServiceWatcher>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonDocument>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kwinService = u"org.kde.KWin"_s;
+const QString scriptName = u"kestrune"_s;
+// D-Bus gives up on a call after 25 s: a poll is answered, empty if need be, before that.
+constexpr int pollLifetimeMs = 20000;
+// A script that has made no poll for this long is loaded again.
+constexpr int silenceMs = 30000;
+constexpr int watchdogMs = 2000;
+
+QString toJson(const QJsonArray& commands) {
+    return QString::fromUtf8(QJsonDocument(commands).toJson(QJsonDocument::Compact));
+}
+
+} // namespace
+
+KWinScript::KWinScript(QDBusConnection bus, QObject* parent)
+    : QObject(parent)
+    , m_bus(std::move(bus)) {
+    m_expiry.setSingleShot(true);
+    connect(&m_expiry, &QTimer::timeout, this, &KWinScript::answerExpiredPolls);
+    m_watchdog.setInterval(watchdogMs);
+    connect(&m_watchdog, &QTimer::timeout, this, [this] {
+        if (!isAnswering())
+            revive();
+    });
+    m_kwinWatcher =
+        new QDBusServiceWatcher(kwinService, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(m_kwinWatcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& owner) {
+                // Polls of a KWin that went cannot be answered; the watchdog loads the script into the
+                // new one as soon as its scripting answers.
+                m_kwinOwner = owner;
+                m_isLoaded = false;
+                m_polls.clear();
+                if (!owner.isEmpty())
+                    revive();
+            });
+}
+
+KWinScript::~KWinScript() {
+    if (m_isLoaded)
+        callScripting(u"unloadScript"_s, {scriptName});
+    m_bus.unregisterObject(QString::fromLatin1(objectPath));
+    m_bus.unregisterService(QString::fromLatin1(serviceName));
+}
+
+bool KWinScript::start(int timeoutMs) {
+    if (!m_bus.isConnected() || !m_bus.registerService(QString::fromLatin1(serviceName)) ||
+        !m_bus.registerObject(QString::fromLatin1(objectPath), this, QDBusConnection::ExportScriptableSlots))
+        return false;
+    m_kwinOwner = m_bus.interface()->serviceOwner(kwinService).value();
+    bool greeted = false;
+    QEventLoop loop;
+    connect(this, &KWinScript::reported, &loop, [&](const QJsonObject& event) {
+        if (event.value(u"type"_s) == u"hello"_s) {
+            greeted = true;
+            loop.quit();
+        }
+    });
+    if (!load())
+        return false;
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    m_watchdog.start();
+    return greeted;
+}
+
+bool KWinScript::isAnswering() const {
+    return m_isLoaded && (!m_polls.isEmpty() || !m_lastPoll.hasExpired());
+}
+
+bool KWinScript::revive() {
+    if (!isAnswering())
+        load();
+    return isAnswering();
+}
+
+QDBusMessage KWinScript::callScripting(const QString& method, const QVariantList& arguments) const {
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kwinService, u"/Scripting"_s, u"org.kde.kwin.Scripting"_s, method);
+    call.setArguments(arguments);
+    return m_bus.call(call, QDBus::Block, 2000);
+}
+
+bool KWinScript::load() {
+    m_isLoaded = false;
+    m_polls.clear();
+    m_queue = {};
+    QFile source(u":/kwin/kestrune.js"_s);
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        folder = QDir::tempPath();
+    m_path = folder + u"/kestrune-kwin.js"_s;
+    QSaveFile file(m_path);
+    if (!source.open(QIODevice::ReadOnly) || !file.open(QIODevice::WriteOnly) ||
+        file.write(source.readAll()) < 0 || !file.commit())
+        return false;
+    // A script left behind by a Kestrune that did not end cleanly would keep its name taken.
+    callScripting(u"unloadScript"_s, {scriptName});
+    const QDBusMessage loaded = callScripting(u"loadScript"_s, {m_path, scriptName});
+    if (loaded.type() != QDBusMessage::ReplyMessage || loaded.arguments().value(0).toInt() < 0)
+        return false;
+    if (callScripting(u"start"_s, {}).type() != QDBusMessage::ReplyMessage)
+        return false;
+    m_isLoaded = true;
+    m_lastPoll = QDeadlineTimer(silenceMs);
+    send({{u"op"_s, u"session"_s}, {u"pid"_s, qint64(QCoreApplication::applicationPid())}});
+    Q_EMIT reloaded();
+    return true;
+}
+
+void KWinScript::send(const QJsonObject& command) {
+    m_queue.append(command);
+    if (m_polls.isEmpty())
+        return;
+    Poll poll = m_polls.takeFirst();
+    answer(poll, std::exchange(m_queue, {}));
+}
+
+void KWinScript::answer(Poll& poll, const QJsonArray& commands) {
+    m_bus.send(poll.message.createReply(toJson(commands)));
+}
+
+void KWinScript::answerExpiredPolls() {
+    for (auto it = m_polls.begin(); it != m_polls.end();) {
+        if (it->expiry.hasExpired()) {
+            answer(*it, {});
+            it = m_polls.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (!m_polls.isEmpty())
+        m_expiry.start(int(std::max<qint64>(0, m_polls.first().expiry.remainingTime())));
+}
+
+// Only KWin speaks for the script: another program on the bus could otherwise take Kestrune's commands or
+// make up windows.
+bool KWinScript::isFromKWin() const {
+    return !m_kwinOwner.isEmpty() && message().service() == m_kwinOwner;
+}
+
+void KWinScript::Report(const QString& event) {
+    if (!isFromKWin())
+        return;
+    const QJsonDocument document = QJsonDocument::fromJson(event.toUtf8());
+    if (document.isObject())
+        Q_EMIT reported(document.object());
+}
+
+QString KWinScript::Next() {
+    if (!isFromKWin())
+        return u"[]"_s;
+    m_lastPoll = QDeadlineTimer(silenceMs);
+    if (!m_queue.isEmpty())
+        return toJson(std::exchange(m_queue, {}));
+    setDelayedReply(true);
+    m_polls.append({message(), QDeadlineTimer(pollLifetimeMs)});
+    if (!m_expiry.isActive())
+        m_expiry.start(pollLifetimeMs);
+    return {};
+}
+
+QVariantMap KWinScript::windowInfo(const QString& id) const {
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kwinService, u"/KWin"_s, u"org.kde.KWin"_s, u"getWindowInfo"_s);
+    call << id;
+    const QDBusMessage reply = m_bus.call(call, QDBus::Block, 1000);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return {};
+    return qdbus_cast<QVariantMap>(reply.arguments().constFirst());
+}
