@@ -147,11 +147,7 @@ class TestKestrune : public QObject {
     QJsonObject storedPreferences() const {
         return QJsonDocument::fromJson(readFile(preferencesPath())).object();
     }
-    QList<LockRule> storedRules() const {
-        const QString data =
-            storedPreferences().value(LockStore::rulesKey).toObject().value(u"data"_s).toString();
-        return decodeRules(QByteArray::fromBase64(data.toLatin1())).value_or(QList<LockRule>());
-    }
+    QList<LockRule> storedRules() const { return rulesInFile(preferencesPath()); }
     // The stored locks in order, as "class:on" or "class:off", then the master switch.
     QString storedState() const {
         QStringList state;
@@ -162,12 +158,7 @@ class TestKestrune : public QObject {
         return state.join(u' ');
     }
 
-    void writeRules(const QList<LockRule>& rules) {
-        const QJsonObject preferences{
-            {LockStore::rulesKey,
-             QJsonObject{{u"data"_s, QString::fromLatin1(encodeRules(rules)->toBase64())}}}};
-        writeFile(preferencesPath(), QJsonDocument(preferences).toJson());
-    }
+    void writeRules(const QList<LockRule>& rules) { writeRulesFile(preferencesPath(), rules); }
 
     // Launches kestrune again, which shows the first one's settings; the settings window, focused, or 0.
     quint64 openSettings() {

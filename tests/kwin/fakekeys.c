@@ -1,6 +1,5 @@
-/* Types keys through KWin's fake input protocol, as a keyboard would, into whatever has the focus:
- * `kestrune_fakekeys 29+19 28` presses Ctrl+R, then Return (Linux input key codes; "+" holds keys
- * together, released in reverse order). */
+/* Presses and releases keys, one after the other, through KWin's fake input, as a keyboard would, into
+ * whatever has the focus: `kestrune_fakekeys 28 1` types Return, then Escape (Linux input key codes). */
 #include "fake-input-client-protocol.h"
 
 #include <stdio.h>
@@ -33,14 +32,9 @@ int main(int argc, char** argv) {
     }
     org_kde_kwin_fake_input_authenticate(fake, "kestrune_fakekeys", "Kestrune's tests type keys");
     for (int i = 1; i < argc; ++i) {
-        uint32_t keys[8];
-        int count = 0;
-        for (char* key = strtok(argv[i], "+"); key && count < 8; key = strtok(NULL, "+"))
-            keys[count++] = (uint32_t)strtoul(key, NULL, 10);
-        for (int k = 0; k < count; ++k)
-            org_kde_kwin_fake_input_keyboard_key(fake, keys[k], 1);
-        for (int k = count - 1; k >= 0; --k)
-            org_kde_kwin_fake_input_keyboard_key(fake, keys[k], 0);
+        const uint32_t key = (uint32_t)strtoul(argv[i], NULL, 10);
+        org_kde_kwin_fake_input_keyboard_key(fake, key, 1);
+        org_kde_kwin_fake_input_keyboard_key(fake, key, 0);
         wl_display_roundtrip(display);
     }
     wl_display_disconnect(display);

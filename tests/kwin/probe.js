@@ -1,7 +1,6 @@
-// Reports to the test every window KWin adds with the frame it is first shown with, every frame and
-// opacity after that, activations and ends. The first frame is read when KWin is back in its event loop,
-// after every script's clientAdded handler (Kestrune's among them) has run, whatever order they were
-// loaded in.
+// Reports to the test every window KWin adds with the frame it is first shown with, every frame and opacity
+// after that, activations and ends. The first frame is read once KWin is back in its event loop, after every
+// script's clientAdded handler (Kestrune's among them) has run, whichever was loaded first.
 function report(event, c) {
     var g = c.frameGeometry;
     callDBus("org.kestrune.KWinProbe", "/", "org.kestrune.KWinProbe", "report", event, String(c.internalId),

@@ -1,7 +1,12 @@
 #pragma once
 
 #include "core/model/LockRule.h"
+#include "core/model/LockStore.h"
 
+#include "TestFiles.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRectF>
 
 #include <tuple>
@@ -28,4 +33,19 @@ inline LockRule testLock(const QString& bundleID, const QRectF& frame,
 // The frame a lock keeps.
 inline QRectF frameOf(const LockRule& r) {
     return {r.x, r.y, r.width, r.height};
+}
+
+// The locks in a preference file as the application writes it; none when it holds none.
+inline QList<LockRule> rulesInFile(const QString& path) {
+    const QJsonValue data = QJsonDocument::fromJson(readFile(path)).object().value(LockStore::rulesKey);
+    const QByteArray json =
+        QByteArray::fromBase64(data.toObject().value(QStringLiteral("data")).toString().toLatin1());
+    return decodeRules(json).value_or(QList<LockRule>());
+}
+
+// Replaces the preference file with one holding just these locks.
+inline void writeRulesFile(const QString& path, const QList<LockRule>& rules) {
+    const QString data = QString::fromLatin1(encodeRules(rules)->toBase64());
+    const QJsonObject preferences{{LockStore::rulesKey, QJsonObject{{QStringLiteral("data"), data}}}};
+    writeFile(path, QJsonDocument(preferences).toJson());
 }
