@@ -55,8 +55,8 @@ test-asan: deps
 	    ctest --output-on-failure -j $(JOBS) -L 'unit|x11'
 
 # Placement latency (idle and with both cores busy), burst, idle cost and start-up of build/kestrune
-# against a peer, on a private X server; prints a table and writes $(BUILD_DIR)/bench/results.json. Not
-# part of `make test`.
+# against a peer, on a private X server; then windows opening in place on a private headless Plasma
+# Wayland session. Prints tables and writes $(BUILD_DIR)/bench/results.json. Not part of `make test`.
 bench: build
 	@scripts/install-bench-deps
 	@bench/run-bench $(BUILD_DIR)
