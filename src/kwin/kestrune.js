@@ -162,6 +162,14 @@ function carryOut(command) {
             workspace.activeClient = c;
         break;
     }
+    case "activateOwn": {
+        const list = workspace.clientList();
+        for (let i = 0; i < list.length; ++i) {
+            if (list[i].pid === ownPid && String(list[i].caption) === command.caption)
+                workspace.activeClient = list[i];
+        }
+        break;
+    }
     case "hello":
         hello();
         break;
@@ -220,7 +228,23 @@ workspace.clientRemoved.connect(function (c) {
     delete hidden[String(c.internalId)];
     report({type: "removed", id: String(c.internalId)});
 });
+// Kestrune's panels that must not take the focus (the picker's) give it back: KWin activates a Wayland
+// window as it opens, whatever it asks.
+let lastActive = workspace.activeClient;
+const giveBack = new QTimer();
+giveBack.singleShot = true;
+giveBack.interval = 0;
+giveBack.timeout.connect(function () {
+    if (lastActive && !lastActive.deleted)
+        workspace.activeClient = lastActive;
+});
 workspace.clientActivated.connect(function (c) {
+    if (c && c.pid === ownPid && own[String(c.caption)] && !own[String(c.caption)].activate) {
+        giveBack.start();
+        return;
+    }
+    if (c)
+        lastActive = c;
     report({type: "activated", id: c ? String(c.internalId) : ""});
 });
 
