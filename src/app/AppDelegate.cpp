@@ -189,6 +189,7 @@ void AppDelegate::openSettings() {
     m_settingsWindow->show();
     m_settingsWindow->raise();
     m_settingsWindow->activateWindow();
+    m_backend.activateOwnWindow(m_settingsWindow->windowTitle());
 }
 
 QWidget* AppDelegate::makeSettingsView() {

@@ -44,8 +44,10 @@ void messageHandler(QtMsgType type, const QMessageLogContext& context, const QSt
 }
 
 // The end of the session (SIGTERM) and Ctrl+C (SIGINT) end the event loop, so that everything is
-// undone as on Quit: KWin's script unloaded, the single-instance socket removed.
+// undone as on Quit: KWin's script unloaded, the single-instance socket removed. A signal that comes
+// while Kestrune is still starting ends it once it has started.
 int quitPipe[2] = {-1, -1};
+bool quitRequested = false;
 
 void requestQuit(int) {
     const char byte = 1;
@@ -56,7 +58,10 @@ void quitOnSignals(QObject* context) {
     if (::pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
     auto* notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, context);
-    QObject::connect(notifier, &QSocketNotifier::activated, context, [] { QCoreApplication::quit(); });
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [] {
+        quitRequested = true;
+        QCoreApplication::quit();
+    });
     struct sigaction action = {};
     action.sa_handler = requestQuit;
     sigemptyset(&action.sa_mask);
@@ -85,6 +90,7 @@ int KestruneApp::run(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(kestruneIcon());
 
+    quitOnSignals(&app);
     const XdgBaseDirs dirs;
     SingleInstance instance(dirs);
     switch (instance.claim()) {
@@ -107,6 +113,5 @@ int KestruneApp::run(int argc, char** argv) {
         QApplication::exit(1);
     });
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
-    quitOnSignals(&app);
-    return app.exec();
+    return quitRequested ? 0 : app.exec();
 }

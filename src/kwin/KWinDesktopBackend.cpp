@@ -223,3 +223,7 @@ void KWinDesktopBackend::placeOwnWindow(const QString& title, const QRect& frame
     m_ownWindows.insert(title, command);
     m_parts->script.send(command);
 }
+
+void KWinDesktopBackend::activateOwnWindow(const QString& title) {
+    m_parts->script.send({{u"op"_s, u"activateOwn"_s}, {u"caption"_s, title}});
+}

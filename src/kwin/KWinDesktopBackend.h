@@ -30,6 +30,7 @@ public:
     bool isCompositing() override;
     void setPlacements(const QList<WindowPlacement>& placements) override;
     void placeOwnWindow(const QString& title, const QRect& frame, bool activate) override;
+    void activateOwnWindow(const QString& title) override;
 
     class FreshPointerHotKeys;
 

@@ -6,26 +6,11 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QJsonArray>
-#include <QPointer>
 
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
 
-class KWinWindowObserver final : public WindowObserver {
-public:
-    KWinWindowObserver(KWinWorkspace* workspace, quint64 id)
-        : m_workspace(workspace)
-        , m_id(id) {}
-    ~KWinWindowObserver() override {
-        if (m_workspace)
-            m_workspace->removeObserver(m_id);
-    }
-
-private:
-    QPointer<KWinWorkspace> m_workspace;
-    quint64 m_id;
-};
 
 namespace {
 
@@ -145,16 +130,7 @@ void KWinWorkspace::add(const QJsonObject& record) {
     updatePolicy(*it);
     if (launched)
         Q_EMIT applicationLaunched(it->app);
-    // Observers may go (or come) while they are told.
-    QList<quint64> ids;
-    for (const auto& [observerId, observer] : m_observers) {
-        if (observer.pid == w.pid)
-            ids.append(observerId);
-    }
-    for (quint64 observerId : ids) {
-        if (const auto o = m_observers.find(observerId); o != m_observers.end() && m_windows.contains(ref))
-            o->second.onCreated(ref);
-    }
+    m_observers.notify(w.pid, ref, [this, ref] { return m_windows.contains(ref); });
 }
 
 void KWinWorkspace::remove(const QString& id) {
@@ -236,13 +212,5 @@ Pid KWinWorkspace::currentProcessID() const {
 
 std::unique_ptr<WindowObserver>
 KWinWorkspace::observeWindowCreation(Pid pid, std::function<void(WindowRef)> onCreated) {
-    if (pid <= 0 || !onCreated)
-        return nullptr;
-    const quint64 id = m_nextObserverId++;
-    m_observers.emplace(id, Observer{pid, std::move(onCreated)});
-    return std::make_unique<KWinWindowObserver>(this, id);
-}
-
-void KWinWorkspace::removeObserver(quint64 id) {
-    m_observers.erase(id);
+    return m_observers.add(pid, std::move(onCreated));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/desktop/WindowObservers.h"
 #include "core/platform/Workspace.h"
 #include "xdg/DesktopEntryIndex.h"
 
@@ -8,7 +9,6 @@
 #include <QPointF>
 #include <QRectF>
 
-#include <map>
 
 class KWinScript;
 class X11Connection;
@@ -56,14 +56,9 @@ public:
     QPointF cursor() const { return m_cursor; }
 
 private:
-    friend class KWinWindowObserver;
     struct App {
         RunningApp app;
         QList<WindowRef> windows; // oldest first
-    };
-    struct Observer {
-        Pid pid;
-        std::function<void(WindowRef)> onCreated;
     };
 
     void handle(const QJsonObject& event);
@@ -72,7 +67,6 @@ private:
     void remove(const QString& id);
     KWinWindow describe(const QJsonObject& record) const;
     void updatePolicy(App& app) const;
-    void removeObserver(quint64 id);
 
     KWinScript& m_script;
     X11Connection* m_xwayland;
@@ -80,8 +74,7 @@ private:
     QHash<QString, WindowRef> m_refs;
     QHash<Pid, App> m_apps;
     QList<Pid> m_order; // first appearance
-    std::map<quint64, Observer> m_observers;
-    quint64 m_nextObserverId = 1;
+    WindowObservers m_observers;
     WindowRef m_nextRef = 1;
     quint64 m_activations = 0;
     QString m_active;

@@ -17,6 +17,8 @@ let own = {};
 let ownPid = -1;
 // Windows kept out of sight until they have taken their frame, by id: the function that shows them.
 let hidden = {};
+// The window that had the focus last, other than Kestrune's own that must not take it.
+let lastActive = workspace.activeClient;
 
 function identity(c) {
     return String(c.resourceClass).toLowerCase();
@@ -162,6 +164,14 @@ function carryOut(command) {
             workspace.activeClient = c;
         break;
     }
+    case "activateOwn": {
+        const list = workspace.clientList();
+        for (let i = 0; i < list.length; ++i) {
+            if (list[i].pid === ownPid && String(list[i].caption) === command.caption)
+                workspace.activeClient = list[i];
+        }
+        break;
+    }
     case "hello":
         hello();
         break;
@@ -218,9 +228,26 @@ workspace.clientAdded.connect(function (c) {
 });
 workspace.clientRemoved.connect(function (c) {
     delete hidden[String(c.internalId)];
+    if (c === lastActive)
+        lastActive = null;
     report({type: "removed", id: String(c.internalId)});
 });
+// Kestrune's panels that must not take the focus (the picker's) give it back: KWin activates a Wayland
+// window as it opens, whatever it asks.
+const giveBack = new QTimer();
+giveBack.singleShot = true;
+giveBack.interval = 0;
+giveBack.timeout.connect(function () {
+    if (lastActive)
+        workspace.activeClient = lastActive;
+});
 workspace.clientActivated.connect(function (c) {
+    if (c && c.pid === ownPid && own[String(c.caption)] && !own[String(c.caption)].activate) {
+        giveBack.start();
+        return;
+    }
+    if (c)
+        lastActive = c;
     report({type: "activated", id: c ? String(c.internalId) : ""});
 });
 

@@ -9,20 +9,6 @@
 #include <unistd.h>
 
 // Ends a window-creation observation when the caller lets go of it.
-class X11WindowObserver : public WindowObserver {
-public:
-    X11WindowObserver(X11Workspace* workspace, quint64 id)
-        : m_workspace(workspace)
-        , m_id(id) {}
-    ~X11WindowObserver() override {
-        if (m_workspace)
-            m_workspace->removeObserver(m_id);
-    }
-
-private:
-    QPointer<X11Workspace> m_workspace;
-    quint64 m_id;
-};
 
 namespace {
 
@@ -140,9 +126,10 @@ QList<Pid> X11Workspace::forgetWindows(const QSet<xcb_window_t>& listed) {
             ++it;
             continue;
         }
-        App& app = m_apps[it.value()];
-        app.windows.removeAll(it.key());
-        app.taskbarWindows.remove(it.key());
+        if (const auto app = m_apps.find(it.value()); app != m_apps.end()) {
+            app->windows.removeAll(it.key());
+            app->taskbarWindows.remove(it.key());
+        }
         if (!owners.contains(it.value()))
             owners.append(it.value());
         it = m_windowPids.erase(it);
@@ -205,20 +192,8 @@ void X11Workspace::announce(const Changes& changes) {
         if (m_apps.contains(pid))
             Q_EMIT applicationLaunched(m_apps.value(pid).app);
     }
-    for (const auto& [pid, window] : changes.created) {
-        QList<quint64> ids;
-        for (const auto& [id, observer] : m_observers) {
-            if (observer.pid == pid)
-                ids.append(id);
-        }
-        for (quint64 id : ids) {
-            auto found = m_observers.find(id);
-            if (found == m_observers.end() || !m_windowPids.contains(window))
-                continue;
-            const auto onCreated = found->second.onCreated; // the callback may end its own observation
-            onCreated(window);
-        }
-    }
+    for (const auto& [pid, window] : changes.created)
+        m_observers.notify(pid, window, [this, w = window] { return m_windowPids.contains(w); });
     for (const RunningApp& app : changes.terminated)
         Q_EMIT applicationTerminated(app);
 }
@@ -318,13 +293,5 @@ Pid X11Workspace::currentProcessID() const {
 
 std::unique_ptr<WindowObserver>
 X11Workspace::observeWindowCreation(Pid pid, std::function<void(WindowRef)> onCreated) {
-    if (pid <= 0 || !onCreated)
-        return nullptr;
-    const quint64 id = m_nextObserverId++;
-    m_observers.emplace(id, Observer{pid, std::move(onCreated)});
-    return std::make_unique<X11WindowObserver>(this, id);
-}
-
-void X11Workspace::removeObserver(quint64 id) {
-    m_observers.erase(id);
+    return m_observers.add(pid, std::move(onCreated));
 }

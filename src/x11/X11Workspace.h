@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/desktop/WindowObservers.h"
 #include "core/platform/Workspace.h"
 #include "x11/X11Connection.h"
 #include "xdg/DesktopEntryIndex.h"
@@ -32,15 +33,10 @@ public:
     void refresh();
 
 private:
-    friend class X11WindowObserver;
     struct App {
         RunningApp app;
         QList<xcb_window_t> windows;       // oldest first
         QSet<xcb_window_t> taskbarWindows; // standard windows not kept off the task bar
-    };
-    struct Observer {
-        Pid pid;
-        std::function<void(WindowRef)> onCreated;
     };
     // What one reading of the client list found, announced once it has all been taken in.
     struct Changes {
@@ -58,7 +54,6 @@ private:
     Changes takeInWindows(const QList<uint32_t>& list);
     void endIfWindowless(Pid pid, QList<RunningApp>& terminated);
     void announce(const Changes& changes);
-    void removeObserver(quint64 id);
     RunningApp describe(Pid pid, const QString& bundleID) const;
     QImage iconOfWindows(const QList<xcb_window_t>& windows) const;
 
@@ -69,8 +64,7 @@ private:
     QHash<xcb_window_t, Pid> m_windowPids;
     QSet<xcb_window_t> m_ignored;   // listed windows that belong to no known application
     QSet<xcb_window_t> m_destroyed; // known windows destroyed since the last read of the list
-    std::map<quint64, Observer> m_observers;
-    quint64 m_nextObserverId = 1;
+    WindowObservers m_observers;
     bool m_isStale = false; // the list changed since it was read
     mutable DesktopEntryIndex m_entries;
 };

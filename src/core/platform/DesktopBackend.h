@@ -44,6 +44,9 @@ public:
         Q_UNUSED(frame);
         Q_UNUSED(activate);
     }
+    // Brings one of Kestrune's own windows forward, named by its title, where the window system ignores
+    // a window asking for it itself (Wayland).
+    virtual void activateOwnWindow(const QString& title) { Q_UNUSED(title); }
 
 Q_SIGNALS:
     // The window system went away; nothing the backend reports is true any more.

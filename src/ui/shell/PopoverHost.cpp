@@ -72,7 +72,7 @@ void PopoverHost::fitAt(const QRect& anchor) {
 }
 
 bool PopoverHost::event(QEvent* event) {
-    if (event->type() == QEvent::WindowDeactivate && !(windowFlags() & Qt::Popup) && isVisible())
+    if (event->type() == QEvent::WindowDeactivate && windowType() != Qt::Popup && isVisible())
         close();
     return QWidget::event(event);
 }
