@@ -109,7 +109,9 @@ int KestruneApp::run(int argc, char** argv) {
     AppDelegate delegate(preferences, *backend, scheduler);
     QObject::connect(&instance, &SingleInstance::activationRequested, &delegate, &AppDelegate::openSettings);
     QObject::connect(backend.get(), &DesktopBackend::connectionLost, &app, [] {
-        reportLostServer();
+        reportLostServer(QGuiApplication::platformName().startsWith(QLatin1String("wayland"))
+                             ? "the Wayland compositor"
+                             : "the X server");
         QApplication::exit(1);
     });
     QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);

@@ -143,6 +143,10 @@ KWinDesktopBackend::KWinDesktopBackend()
         for (const QJsonObject& command : std::as_const(m_ownWindows))
             m_parts->script.send(command);
     });
+    // On Wayland the compositor is the display server: when it goes, so does Kestrune's own connection,
+    // whether or not Qt has noticed yet.
+    if (m_parts->wayland)
+        connect(&script, &KWinScript::kwinLeft, this, &DesktopBackend::connectionLost);
 }
 
 KWinDesktopBackend::~KWinDesktopBackend() = default;

@@ -21,7 +21,11 @@ const QString scriptName = u"kestrune"_s;
 constexpr int pollLifetimeMs = 20000;
 // A script that has made no poll for this long is loaded again.
 constexpr int silenceMs = 30000;
-constexpr int watchdogMs = 2000;
+// How often a script that is not answering is loaded again, while KWin is there.
+constexpr int watchdogMs = 500;
+// How long a replaced KWin (a restart, an update) may take to run the script again before Kestrune stops
+// counting on it: locks stay in force meanwhile, so windows opened then are still placed.
+constexpr int replacementMs = 5000;
 
 QString toJson(const QJsonArray& commands) {
     return QString::fromUtf8(QJsonDocument(commands).toJson(QJsonDocument::Compact));
@@ -36,20 +40,24 @@ KWinScript::KWinScript(QDBusConnection bus, QObject* parent)
     connect(&m_expiry, &QTimer::timeout, this, &KWinScript::answerExpiredPolls);
     m_watchdog.setInterval(watchdogMs);
     connect(&m_watchdog, &QTimer::timeout, this, [this] {
-        if (!isAnswering())
-            revive();
+        if (!isPolling() && !m_kwinOwner.isEmpty())
+            load();
     });
     m_kwinWatcher =
         new QDBusServiceWatcher(kwinService, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(m_kwinWatcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
-            [this](const QString&, const QString&, const QString& owner) {
+            [this](const QString&, const QString& previous, const QString& owner) {
                 // Polls of a KWin that went cannot be answered; the watchdog loads the script into the
                 // new one as soon as its scripting answers.
                 m_kwinOwner = owner;
+                if (!previous.isEmpty())
+                    Q_EMIT kwinLeft();
+                if (m_isLoaded)
+                    m_replaced = QDeadlineTimer(replacementMs);
                 m_isLoaded = false;
                 m_polls.clear();
                 if (!owner.isEmpty())
-                    revive();
+                    load();
             });
 }
 
@@ -81,12 +89,16 @@ bool KWinScript::start(int timeoutMs) {
     return greeted;
 }
 
-bool KWinScript::isAnswering() const {
+bool KWinScript::isPolling() const {
     return m_isLoaded && (!m_polls.isEmpty() || !m_lastPoll.hasExpired());
 }
 
+bool KWinScript::isAnswering() const {
+    return isPolling() || !m_replaced.hasExpired();
+}
+
 bool KWinScript::revive() {
-    if (!isAnswering())
+    if (!isPolling())
         load();
     return isAnswering();
 }
@@ -119,6 +131,7 @@ bool KWinScript::load() {
     if (callScripting(u"start"_s, {}).type() != QDBusMessage::ReplyMessage)
         return false;
     m_isLoaded = true;
+    m_replaced = QDeadlineTimer();
     m_lastPoll = QDeadlineTimer(silenceMs);
     send({{u"op"_s, u"session"_s}, {u"pid"_s, qint64(QCoreApplication::applicationPid())}});
     Q_EMIT reloaded();

@@ -31,7 +31,8 @@ public:
     // Takes the service name and loads the script, then waits for its first report; false when KWin's
     // scripting is not there, the name is taken or the script does not answer within the timeout.
     bool start(int timeoutMs = 3000);
-    // Whether the script is loaded and waiting for commands.
+    // Whether the script is loaded and waiting for commands, or being loaded again into a KWin that has
+    // just replaced the one that ran it.
     bool isAnswering() const;
     // Loads the script again when it does not answer; returns whether it does now.
     bool revive();
@@ -51,6 +52,8 @@ Q_SIGNALS:
     void reported(const QJsonObject& event);
     // The script was loaded afresh: its next report is a "hello" listing every window.
     void reloaded();
+    // The KWin that ran the script left the bus (it ended, or another replaced it).
+    void kwinLeft();
 
 private:
     struct Poll {
@@ -59,6 +62,7 @@ private:
     };
 
     bool load();
+    bool isPolling() const;
     void unload();
     void answer(Poll& poll, const QJsonArray& commands);
     void answerExpiredPolls();
@@ -74,5 +78,6 @@ private:
     QTimer m_expiry;   // answers polls before D-Bus gives up on them
     QTimer m_watchdog; // notices a script that stopped polling
     QDeadlineTimer m_lastPoll;
+    QDeadlineTimer m_replaced; // running: KWin was replaced and the script is not back yet
     bool m_isLoaded = false;
 };

@@ -314,6 +314,30 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(panelShown(), 5000);
     }
 
+    // Plasma on X11: KWin replaced while Kestrune runs (as after a crash or an update). Kestrune loads its
+    // script into the new KWin, and a locked window opens in place again.
+    void kwinReplaced() {
+        if (qEnvironmentVariable("KESTRUNE_TEST_WM") != u"kwin"_s)
+            QSKIP("KWin's own case");
+        const QRectF frame(410, 260, 360, 280);
+        writeRules({testLock(u"XLogo"_s, frame, screenID())});
+        QVERIFY(startKestrune());
+        const auto scriptLoaded = [] {
+            return runTool(u"dbus-send"_s, {u"--session"_s, u"--print-reply"_s, u"--dest=org.kde.KWin"_s,
+                                            u"/Scripting"_s, u"org.kde.kwin.Scripting.isScriptLoaded"_s,
+                                            u"string:kestrune"_s})
+                .contains(u"true"_s);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(scriptLoaded(), 10000);
+        TestClients clients;
+        QVERIFY(clients.start(u"sh"_s, {u"-c"_s, qEnvironmentVariable("KESTRUNE_TEST_WM_COMMAND") + u" --replace"_s}));
+        const auto oldKWin = qEnvironmentVariable("KESTRUNE_TEST_WM_PID");
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(u"/proc/"_s + oldKWin), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(scriptLoaded(), 15000);
+        QVERIFY(clients.start(u"xlogo"_s, {u"-geometry"_s, u"150x150+30+30"_s}));
+        QTRY_COMPARE_WITH_TIMEOUT(frameOfClass(u"XLogo"_s), frame, 5000);
+    }
+
     // Without any display it says so and stops.
     void noDisplay() {
         QProcess process;
