@@ -38,10 +38,20 @@ KWinScript::KWinScript(QDBusConnection bus, QObject* parent)
     , m_bus(std::move(bus)) {
     m_expiry.setSingleShot(true);
     connect(&m_expiry, &QTimer::timeout, this, &KWinScript::answerExpiredPolls);
+    // Idle costs nothing: the watchdog runs only while the script is not polling, and the silence check
+    // only while no poll waits.
     m_watchdog.setInterval(watchdogMs);
     connect(&m_watchdog, &QTimer::timeout, this, [this] {
-        if (!isPolling() && !m_kwinOwner.isEmpty())
+        if (isPolling())
+            m_watchdog.stop();
+        else if (!m_kwinOwner.isEmpty())
             load();
+    });
+    m_silence.setSingleShot(true);
+    m_silence.setInterval(silenceMs);
+    connect(&m_silence, &QTimer::timeout, this, [this] {
+        if (m_polls.isEmpty())
+            m_watchdog.start();
     });
     m_kwinWatcher =
         new QDBusServiceWatcher(kwinService, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
@@ -58,6 +68,7 @@ KWinScript::KWinScript(QDBusConnection bus, QObject* parent)
                 m_polls.clear();
                 if (!owner.isEmpty())
                     load();
+                m_watchdog.start();
             });
 }
 
@@ -85,7 +96,6 @@ bool KWinScript::start(int timeoutMs) {
         return false;
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
     loop.exec();
-    m_watchdog.start();
     return greeted;
 }
 
@@ -133,6 +143,7 @@ bool KWinScript::load() {
     m_isLoaded = true;
     m_replaced = QDeadlineTimer();
     m_lastPoll = QDeadlineTimer(silenceMs);
+    m_silence.start();
     send({{u"op"_s, u"session"_s}, {u"pid"_s, qint64(QCoreApplication::applicationPid())}});
     Q_EMIT reloaded();
     return true;
@@ -144,6 +155,8 @@ void KWinScript::send(const QJsonObject& command) {
         return;
     Poll poll = m_polls.takeFirst();
     answer(poll, std::exchange(m_queue, {}));
+    if (m_polls.isEmpty())
+        m_silence.start();
 }
 
 void KWinScript::answer(Poll& poll, const QJsonArray& commands) {
@@ -155,6 +168,8 @@ void KWinScript::answerExpiredPolls() {
         if (it->expiry.hasExpired()) {
             answer(*it, {});
             it = m_polls.erase(it);
+            if (m_polls.isEmpty())
+                m_silence.start();
         } else {
             ++it;
         }

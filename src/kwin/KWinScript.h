@@ -76,7 +76,8 @@ private:
     QList<Poll> m_polls;
     QJsonArray m_queue;
     QTimer m_expiry;   // answers polls before D-Bus gives up on them
-    QTimer m_watchdog; // notices a script that stopped polling
+    QTimer m_watchdog; // loads the script again while it does not poll
+    QTimer m_silence;  // notices a script that stopped polling
     QDeadlineTimer m_lastPoll;
     QDeadlineTimer m_replaced; // running: KWin was replaced and the script is not back yet
     bool m_isLoaded = false;
