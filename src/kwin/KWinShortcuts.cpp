@@ -2,8 +2,8 @@
 
 #include "core/desktop/KeyCodes.h"
 
+#include <QDBusArgument>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QKeyCombination>
 #include <QKeySequence>
 #include <QPointer>
@@ -62,7 +62,6 @@ public:
 KWinShortcuts::KWinShortcuts(QDBusConnection bus, QObject* parent)
     : QObject(parent)
     , m_bus(std::move(bus)) {
-    qDBusRegisterMetaType<QList<int>>();
     m_bus.connect(service, u"/component/"_s + component, u"org.kde.kglobalaccel.Component"_s,
                   u"globalShortcutPressed"_s, this, SLOT(pressed(QString, QString, qlonglong)));
 }

@@ -188,8 +188,13 @@ class TestKWin : public QObject {
         return ran && QTest::qWaitFor([&] { return kwinFrame(m_probe.windows.at(window).id) == f; }, 5000);
     }
 
-    // Starts build/kestrune and waits until it has its service on the bus and its script in KWin.
+    // Starts build/kestrune and waits until it is up: its service on the bus, its script in KWin and its hot
+    // key registered, which it does once its locks are in force (and sent to the script).
     bool startKestrune() {
+        // A Kestrune that was killed left its hot key behind.
+        const QStringList panel{u"kestrune"_s, u"panel"_s, u"Kestrune"_s, u"Show the Kestrune panel"_s};
+        call(u"org.kde.kglobalaccel"_s, u"/kglobalaccel"_s, u"org.kde.KGlobalAccel"_s, u"setShortcut"_s,
+             {panel, QVariant::fromValue(QList<int>{}), 4u});
         m_kestrune = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(u"XDG_CONFIG_HOME"_s, m_home.filePath(u"config"_s));
@@ -201,7 +206,9 @@ class TestKWin : public QObject {
         const bool ready = QTest::qWaitFor(
             [&] {
                 const QStringList names = bus->registeredServiceNames();
-                return loadedScripts().size() >= 2 &&
+                const auto keys = qdbus_cast<QList<int>>(answer(call(u"org.kde.kglobalaccel"_s, u"/kglobalaccel"_s,
+                                                                     u"org.kde.KGlobalAccel"_s, u"shortcut"_s, {panel})));
+                return loadedScripts().size() >= 2 && !keys.isEmpty() && keys.first() != 0 &&
                        std::any_of(names.begin(), names.end(), [&](const QString& name) {
                            return !name.startsWith(u':') && bus->servicePid(name) == m_kestrune->processId();
                        });
