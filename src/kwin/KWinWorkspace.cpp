@@ -122,7 +122,12 @@ void KWinWorkspace::add(const QJsonObject& record) {
         app.pid = w.pid;
         app.bundleID = w.bundleID;
         const auto entry = m_entries.find(w.bundleID);
-        app.localizedName = entry && !entry->name.isEmpty() ? entry->name : w.bundleID;
+        // Without a desktop entry: an X client's class reads as a name ("XLogo"), a Wayland app id
+        // ("org.freedesktop.weston.flower") does not, its first window's title does.
+        const QString caption = record.value(u"caption"_s).toString();
+        app.localizedName = entry && !entry->name.isEmpty() ? entry->name
+                            : w.xid == 0 && !caption.isEmpty() ? caption
+                                                               : w.bundleID;
         it = m_apps.insert(w.pid, App{app, {}});
         m_order.append(w.pid);
     }

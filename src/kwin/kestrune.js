@@ -36,6 +36,7 @@ function describe(c) {
         xid: c.windowId || 0,
         resourceClass: String(c.resourceClass),
         pid: c.pid,
+        caption: String(c.caption),
         kind: kind(c),
         transient: !!c.transient,
         skipTaskbar: !!c.skipTaskbar,
