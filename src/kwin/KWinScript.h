@@ -47,8 +47,8 @@ public Q_SLOTS:
     Q_SCRIPTABLE QString Next();
 
 Q_SIGNALS:
-    // One report of the script, parsed: {"type": "hello" | "added" | "removed" | "activated" | "frame" |
-    // "caption", ...}.
+    // One report of the script, parsed: {"type": "hello" | "added" | "removed" | "activated" | "placed" |
+    // "pointer", ...}.
     void reported(const QJsonObject& event);
     // The script was loaded afresh: its next report is a "hello" listing every window.
     void reloaded();

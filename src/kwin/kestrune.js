@@ -173,9 +173,6 @@ function carryOut(command) {
         }
         break;
     }
-    case "hello":
-        hello();
-        break;
     case "pointer":
         report({type: "pointer"});
         break;
