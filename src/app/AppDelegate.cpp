@@ -137,7 +137,8 @@ QRect AppDelegate::popoverAnchor() const {
             return icon;
     }
     // The backend sees the pointer anywhere on the desktop, also where Qt cannot (Wayland).
-    const QPointF pointer = m_backend.globalFrame(QRectF(m_backend.screens().mouseLocation(), QSizeF(1, 1))).topLeft();
+    const QPointF pointer =
+        m_backend.globalFrame(QRectF(m_backend.screens().mouseLocation(), QSizeF(1, 1))).topLeft();
     return QRect(pointer.toPoint(), QSize(1, 1));
 }
 

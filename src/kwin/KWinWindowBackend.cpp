@@ -10,7 +10,6 @@
 
 using namespace Qt::StringLiterals;
 
-
 KWinWindowBackend::KWinWindowBackend(KWinWorkspace& workspace, KWinScript& script, X11Connection* xserver,
                                      std::function<QPointF()> primaryOrigin)
     : m_workspace(workspace)
@@ -78,7 +77,8 @@ void KWinWindowBackend::setSize(WindowRef window, QSizeF size) {
     setFrame(window, std::nullopt, size);
 }
 
-void KWinWindowBackend::setFrame(WindowRef window, std::optional<QPointF> position, std::optional<QSizeF> size) {
+void KWinWindowBackend::setFrame(WindowRef window, std::optional<QPointF> position,
+                                 std::optional<QSizeF> size) {
     const KWinWindow* w = m_workspace.window(window);
     const auto current = frame(window);
     if (!w || !current)
@@ -118,8 +118,8 @@ QSizeF KWinWindowBackend::sizeToAsk(WindowRef window, QSizeF asked, QSizeF now) 
         m_kept.removeIf([this](const auto& entry) { return !m_workspace.window(entry.key()); });
     // Asked this size before and answered with another one than it had: the client keeps its own. A client
     // that has not answered yet is asked again, never shrunk back.
-    if (const auto last = m_asked.constFind(window); last != m_asked.cend() && last->first == asked &&
-                                                     now != last->second) {
+    if (const auto last = m_asked.constFind(window);
+        last != m_asked.cend() && last->first == asked && now != last->second) {
         m_kept.insert(window, {asked, now});
         return now;
     }
@@ -142,7 +142,8 @@ QSizeF KWinWindowBackend::nearestAcceptableSize(WindowRef window, QSizeF request
         return requested;
     if (w->xid != 0 && m_xserver) {
         // An X client says what it accepts (KWin, like the X11 window managers, keeps to its size steps).
-        const X11WindowInfo info = X11WindowInfo::read(*m_xserver, {w->xid}, X11WindowInfo::Frame).constFirst();
+        const X11WindowInfo info =
+            X11WindowInfo::read(*m_xserver, {w->xid}, X11WindowInfo::Frame).constFirst();
         m_xserver->drain();
         if (info.hasGeometry)
             return info.extents.outerSize(

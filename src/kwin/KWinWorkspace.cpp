@@ -11,7 +11,6 @@
 
 using namespace Qt::StringLiterals;
 
-
 namespace {
 
 QSizeF sizeOf(const QJsonValue& value) {
@@ -125,7 +124,7 @@ void KWinWorkspace::add(const QJsonObject& record) {
         // Without a desktop entry: an X client's class reads as a name ("XLogo"), a Wayland app id
         // ("org.freedesktop.weston.flower") does not, its first window's title does.
         const QString caption = record.value(u"caption"_s).toString();
-        app.localizedName = entry && !entry->name.isEmpty() ? entry->name
+        app.localizedName = entry && !entry->name.isEmpty()    ? entry->name
                             : w.xid == 0 && !caption.isEmpty() ? caption
                                                                : w.bundleID;
         it = m_apps.insert(w.pid, App{app, {}});

@@ -9,7 +9,6 @@
 #include <QPointF>
 #include <QRectF>
 
-
 class KWinScript;
 class X11Connection;
 

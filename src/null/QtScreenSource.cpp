@@ -82,18 +82,21 @@ std::optional<QString> QtScreenSource::displayUUID(quint32 displayNumber) const 
         // Identical monitors share an EDID: the identity names tell them apart by connector.
         QList<OutputEdid> outputs;
         for (const QScreen* screen : screens) {
-            const QStringList files = QDir(u"/sys/class/drm"_s)
-                                          .entryList({u"card*-"_s + screen->name()}, QDir::Dirs | QDir::System);
+            const QStringList files =
+                QDir(u"/sys/class/drm"_s)
+                    .entryList({u"card*-"_s + screen->name()}, QDir::Dirs | QDir::System);
             QFile file(u"/sys/class/drm/"_s + files.value(0) + u"/edid"_s);
-            outputs.append({screen->name(), true,
-                            !files.isEmpty() && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray()});
+            outputs.append(
+                {screen->name(), true,
+                 !files.isEmpty() && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray()});
         }
         for (const auto& [connector, name] : DisplayIdentity::edidIdentityNames(outputs))
             m_identities.insert(connector, DisplayIdentity::identifier(name));
         for (const QScreen* screen : screens) {
             if (!m_identities.contains(screen->name()))
-                m_identities.insert(screen->name(), DisplayIdentity::identifier(
-                                                        DisplayIdentity::monitorIdentityName(screen->name())));
+                m_identities.insert(
+                    screen->name(),
+                    DisplayIdentity::identifier(DisplayIdentity::monitorIdentityName(screen->name())));
         }
     }
     return m_identities.value(screens.at(displayNumber - 1)->name());

@@ -323,14 +323,15 @@ private Q_SLOTS:
         writeRules({testLock(u"XLogo"_s, frame, screenID())});
         QVERIFY(startKestrune());
         const auto scriptLoaded = [] {
-            return runTool(u"dbus-send"_s, {u"--session"_s, u"--print-reply"_s, u"--dest=org.kde.KWin"_s,
-                                            u"/Scripting"_s, u"org.kde.kwin.Scripting.isScriptLoaded"_s,
-                                            u"string:kestrune"_s})
+            return runTool(u"dbus-send"_s,
+                           {u"--session"_s, u"--print-reply"_s, u"--dest=org.kde.KWin"_s, u"/Scripting"_s,
+                            u"org.kde.kwin.Scripting.isScriptLoaded"_s, u"string:kestrune"_s})
                 .contains(u"true"_s);
         };
         QTRY_VERIFY_WITH_TIMEOUT(scriptLoaded(), 10000);
         TestClients clients;
-        QVERIFY(clients.start(u"sh"_s, {u"-c"_s, qEnvironmentVariable("KESTRUNE_TEST_WM_COMMAND") + u" --replace"_s}));
+        QVERIFY(clients.start(u"sh"_s,
+                              {u"-c"_s, qEnvironmentVariable("KESTRUNE_TEST_WM_COMMAND") + u" --replace"_s}));
         const auto oldKWin = qEnvironmentVariable("KESTRUNE_TEST_WM_PID");
         QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(u"/proc/"_s + oldKWin), 15000);
         QTRY_VERIFY_WITH_TIMEOUT(scriptLoaded(), 15000);

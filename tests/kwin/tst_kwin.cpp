@@ -206,8 +206,9 @@ class TestKWin : public QObject {
         const bool ready = QTest::qWaitFor(
             [&] {
                 const QStringList names = bus->registeredServiceNames();
-                const auto keys = qdbus_cast<QList<int>>(answer(call(u"org.kde.kglobalaccel"_s, u"/kglobalaccel"_s,
-                                                                     u"org.kde.KGlobalAccel"_s, u"shortcut"_s, {panel})));
+                const auto keys =
+                    qdbus_cast<QList<int>>(answer(call(u"org.kde.kglobalaccel"_s, u"/kglobalaccel"_s,
+                                                       u"org.kde.KGlobalAccel"_s, u"shortcut"_s, {panel})));
                 return loadedScripts().size() >= 2 && !keys.isEmpty() && keys.first() != 0 &&
                        std::any_of(names.begin(), names.end(), [&](const QString& name) {
                            return !name.startsWith(u':') && bus->servicePid(name) == m_kestrune->processId();
